@@ -1,0 +1,58 @@
+# The Windows side: static library of all units, the plug-in DLL, the sample
+# host, and the Windows tests. Output goes to dist/<arch>/.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(IMPAPI_ARCH win32)
+else()
+  set(IMPAPI_ARCH win64)
+endif()
+set(IMPAPI_DIST ${CMAKE_SOURCE_DIR}/dist/${IMPAPI_ARCH})
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+# Only system DLLs may be imported: the C++ runtime, libgcc and winpthread go in statically.
+set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_library(impapi STATIC
+  src/framework/Framework.cpp
+  src/plugin/ImpApiMain.cpp
+  src/plugin/ImpApi_tolva_Main.cpp
+)
+target_link_libraries(impapi PUBLIC impapi_pure wininet user32 gdi32 advapi32 shell32)
+
+# Export names: undecorated; on i686 each maps to its stdcall symbol, so a
+# changed signature fails the link instead of exporting a wrong entry point.
+set(IMPAPI_EXPORTS
+  "VersionInfo 0" "ImportVersionInfo 4" "AppVersionCheck 4" "RegProgrCallback 4"
+  "ExportXML 20" "GetExportErrorMsg 8")
+set(IMPAPI_DEF "LIBRARY ImpApi_tolva.dll\nEXPORTS\n")
+foreach(entry IN LISTS IMPAPI_EXPORTS)
+  separate_arguments(parts UNIX_COMMAND "${entry}")
+  list(GET parts 0 name)
+  list(GET parts 1 bytes)
+  if(IMPAPI_ARCH STREQUAL win32)
+    string(APPEND IMPAPI_DEF "  ${name} = ${name}@${bytes}\n")
+  else()
+    string(APPEND IMPAPI_DEF "  ${name}\n")
+  endif()
+endforeach()
+file(WRITE ${CMAKE_BINARY_DIR}/ImpApi_tolva.def "${IMPAPI_DEF}")
+
+add_library(ImpApi_tolva SHARED
+  src/plugin/DllMain.cpp
+  src/plugin/version.rc
+  ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
+target_link_libraries(ImpApi_tolva PRIVATE impapi)
+target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
+set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ImpApi_tolva
+  RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST} LIBRARY_OUTPUT_DIRECTORY ${IMPAPI_DIST})
+
+add_executable(impapi-host tools/host/impapi-host.cpp)
+target_include_directories(impapi-host PRIVATE include)
+target_link_options(impapi-host PRIVATE ${IMPAPI_STATIC_LINK})
+set_target_properties(impapi-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST})
+
+if(IMPAPI_TESTS)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  enable_testing()
+  add_subdirectory(tests/win)
+endif()

@@ -1,0 +1,25 @@
+#include "transport/FormValue.h"
+
+namespace {
+bool IsAsciiAlnum(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+} // namespace
+
+std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(Value.size() * 3);
+    for (unsigned char c : Value) {
+        if (IsAsciiAlnum(c)) {
+            out += static_cast<char>(c);
+        } else if (c == ' ' && SpaceAsPlus) {
+            out += '+';
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
+        }
+    }
+    return out;
+}
