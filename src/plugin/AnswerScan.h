@@ -1,0 +1,64 @@
+#pragma once
+// Reading the portal's answer: the error answer's elements and the
+// continuation block. Pure and generic over the answer's storage: Text needs
+// Size(), Find(needle, from) (npos when absent) and Substr(pos, count).
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+inline constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+
+// Only an answer whose first seven characters are "<error>" is an error answer.
+template <class Text> bool IsErrorAnswer(const Text &Answer) {
+    return Answer.Size() >= 7 && Answer.Find("<error>", 0) == 0;
+}
+
+// The text between the first Open and the first Close inside [Begin, End):
+// empty when either is missing or Close does not lie after the end of Open.
+template <class Text>
+std::string TextBetween(const Text &Answer, std::string_view Open, std::string_view Close,
+                        std::size_t Begin = 0, std::size_t End = NotFound) {
+    if (End == NotFound)
+        End = Answer.Size();
+    auto findInside = [&](std::string_view tag) {
+        const std::size_t pos = Answer.Find(tag, Begin);
+        return pos != NotFound && pos + tag.size() <= End ? pos : NotFound;
+    };
+    const std::size_t open = findInside(Open);
+    const std::size_t close = findInside(Close);
+    if (open == NotFound || close == NotFound || close < open + Open.size())
+        return {};
+    return Answer.Substr(open + Open.size(), close - open - Open.size());
+}
+
+struct PortalError {
+    std::string Number, Message;
+};
+
+template <class Text> PortalError ReadPortalError(const Text &Answer) {
+    return {TextBetween(Answer, "<number>", "</number>"),
+            TextBetween(Answer, "<message>", "</message>")};
+}
+
+struct Continuation {
+    bool Requested = false; // the block carries the ContinueImport marker
+    std::string Token;
+};
+
+// The continuation block is the text between the first "<AfterImport>" and the
+// first "</AfterImport>"; its marker and token are searched inside it only.
+template <class Text> Continuation ReadContinuation(const Text &Answer) {
+    static constexpr std::string_view Open = "<AfterImport>", Close = "</AfterImport>";
+    static constexpr std::string_view Marker = "<ActionType>ContinueImport</ActionType>";
+    const std::size_t open = Answer.Find(Open, 0);
+    if (open == NotFound)
+        return {};
+    const std::size_t begin = open + Open.size();
+    const std::size_t end = Answer.Find(Close, 0);
+    if (end == NotFound || end < begin)
+        return {};
+    const std::size_t marker = Answer.Find(Marker, begin);
+    if (marker == NotFound || marker + Marker.size() > end)
+        return {};
+    return {true, TextBetween(Answer, "<I_Token>", "</I_Token>", begin, end)};
+}

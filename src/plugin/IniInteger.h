@@ -1,0 +1,11 @@
+#pragma once
+// Integer values of the override file: decimal, or hexadecimal written with a
+// leading "0x"/"0X" (at least one digit after it) or "$". Pure.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// The value, or nothing when the text is no integer (empty, stray characters,
+// or out of the 32-bit range; hexadecimal up to FFFFFFFF wraps as the
+// 32-bit pattern it writes).
+std::optional<int32_t> ParseIniInteger(std::string_view Text);

@@ -1,0 +1,40 @@
+#include "plugin/ParamText.h"
+
+std::string ParamValue(std::string_view Params, std::string_view Name, const NameEqualsFn &NameEquals) {
+    std::size_t start = 0;
+    while (start <= Params.size()) {
+        std::size_t end = Params.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = Params.size();
+        const std::string_view line = Params.substr(start, end - start);
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos && NameEquals(line.substr(0, eq), Name))
+            return std::string(line.substr(eq + 1));
+        // A CRLF pair only yields an empty line in between, which never matches.
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string TrimControls(std::string_view Value) {
+    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    std::size_t begin = 0, end = Value.size();
+    while (begin < end && isControl(Value[begin]))
+        ++begin;
+    while (end > begin && isControl(Value[end - 1]))
+        --end;
+    return std::string(Value.substr(begin, end - begin));
+}
+
+bool IsTrueSwitch(std::string_view TrimmedValue) {
+    if (TrimmedValue.size() != 4)
+        return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = TrimmedValue[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != "TRUE"[i])
+            return false;
+    }
+    return true;
+}
