@@ -88,6 +88,7 @@ int TextToMaskOffset(std::string_view Mask, int T) {
     const int n = Length(Mask);
     if (T > MaskToTextOffset(Mask, n))
         return -1;
+    T = std::max(T, -1); // any negative T finds the first position; no underflow
     // Skips exactly what MaskToTextOffset does not count, so the two stay
     // inverse even where a field separator stands before editable characters.
     for (int m = 1; m <= n; ++m)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -277,6 +278,10 @@ TEST(MaskFunctions, PositionsOutsideTheMask) {
     EXPECT_EQ(MaskToTextOffset("00/00", 0), 0);
     EXPECT_EQ(MaskToTextOffset("00/00", 1000), 5);
     EXPECT_EQ(TextToMaskOffset("00/00", 1000), -1);
+    EXPECT_EQ(TextToMaskOffset("00/00", INT32_MAX), -1);
+    EXPECT_EQ(TextToMaskOffset(">00/00", INT32_MIN), 2);
+    EXPECT_EQ(MaskToTextOffset("00/00", INT32_MIN), 0);
+    EXPECT_EQ(MaskToTextOffset("00/00", INT32_MAX), 5);
     EXPECT_EQ(MaskCharKind("", 1), mkNone);
     EXPECT_EQ(MaskToTextOffset("", 1), 0);
     EXPECT_EQ(TextToMaskOffset("", 0), 0);
