@@ -247,6 +247,10 @@ std::string TWinControl::Text() const {
     return text;
 }
 
+int TWinControl::TextLength() const {
+    return handle_ ? GetWindowTextLengthA(handle_.get()) : static_cast<int>(TControl::Text().size());
+}
+
 void TWinControl::SetTabStop(bool TabStop) {
     if (tabStop_ == TabStop)
         return;

@@ -172,6 +172,8 @@ public:
     void RecreateWnd();
 
     std::string Text() const override;
+    // The text's length, without copying the text.
+    int TextLength() const;
     const std::vector<TControl *> &Controls() const { return children_; }
 
     int TabOrder() const { return tabOrder_; }
