@@ -24,7 +24,12 @@ public:
     std::vector<std::string> Log;
     std::string ThrowText = "Kaputt";
 
-    void btnThrowClick(TComponent *) { throw Framework::Exception(ThrowText); }
+    bool ThrowAnything = false;
+    void btnThrowClick(TComponent *) {
+        if (ThrowAnything)
+            throw 42;
+        throw Framework::Exception(ThrowText);
+    }
     void Timer1Timer(TComponent *) {
         Timer1->SetEnabled(false);
         throw std::runtime_error(ThrowText);
@@ -117,6 +122,24 @@ TEST_F(FrameworkTest, ExceptionFromAHandlerShowsTheErrorBoxAndTheLoopGoesOn) {
                         ConfirmErrorBox("Taste."), BoxGone(), Do([&] { form.Edit1->SetFocus(); }),
                         Do([&] { PostKey(form.Edit1->Handle(), VK_RETURN); })});
     EXPECT_EQ(form.ShowModal(), mrOk);
+}
+
+TEST_F(FrameworkTest, ExceptionsWithoutMessageAndFromOnCloseAreShownToo) {
+    TTestForm form;
+    form.ThrowAnything = true;
+    int closes = 0;
+    form.OnClose = [&](TComponent *, TCloseAction &) {
+        if (++closes == 1)
+            throw Framework::Exception("Nicht jetzt");
+    };
+    ModalScript script({Do([&] { PostClick(form.btnThrow->Handle()); }), ConfirmErrorBox("Unbekannter Fehler."),
+                        BoxGone(), Do([&] { PostClick(form.btnOk->Handle()); }), ConfirmErrorBox("Nicht jetzt."),
+                        BoxGone(), Do([&] {
+                            EXPECT_TRUE(IsWindowVisible(form.Handle())); // the close was refused
+                            PostClick(form.btnOk->Handle());
+                        })});
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(closes, 2);
 }
 
 TEST_F(FrameworkTest, EscapeClicksTheCancelButton) {
