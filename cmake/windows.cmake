@@ -15,6 +15,7 @@ add_library(impapi STATIC
   src/framework/Framework.cpp
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
+  src/transport/ImpApiINet.cpp
 )
 target_link_libraries(impapi PUBLIC impapi_pure wininet user32 gdi32 advapi32 shell32)
 

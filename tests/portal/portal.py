@@ -71,7 +71,8 @@ class Server:
       delay       seconds between writes (a slow trickle)
       stall_after after this many body bytes stop sending and hold the
                   connection for `stall` seconds (or until the server closes)
-      reset_after after this many body bytes reset the connection (RST)
+      reset_after after this many body bytes reset the connection (RST),
+                  `reset_delay` seconds later (0)
     Requests take the scripted responses in order; the last one repeats.
     """
 
@@ -196,6 +197,8 @@ class Server:
             if r.get("delay") and sent < stop and self._closed.wait(r["delay"]):
                 return False
         if "reset_after" in r and sent >= r["reset_after"]:
+            if r.get("reset_delay") and self._closed.wait(r["reset_delay"]):
+                return False
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             return False
         if "stall_after" in r:
