@@ -13,6 +13,12 @@ set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 add_library(impapi STATIC
   src/framework/Framework.cpp
+  src/framework/Controls.cpp
+  src/framework/Forms.cpp
+  src/framework/StdCtrls.cpp
+  src/transport/ImpApiDownloadProgress.cpp
+  src/dialogs/ImpApi_tolva_PwDlg.cpp
+  src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
   src/transport/ImpApiINet.cpp

@@ -4,9 +4,33 @@
 // window never stops a download; it records the wish, the transport polls it.
 #include <windows.h>
 
+#include "framework/StdCtrls.h"
+
 // Opens the window (if none is open) and starts its timer.
 void ShowDownloadProgress(HWND Owner);
 // Stops the timer, hides and destroys the open window; nothing without one.
-void HideDownloadProgress();
+void HideDownloadProgress() noexcept;
 // Whether the user pressed the cancel button of the open window.
-bool DownloadCancelled();
+bool DownloadCancelled() noexcept;
+
+class TfrmDownloadProgress : public TForm {
+public:
+    explicit TfrmDownloadProgress(HWND Owner);
+
+    TLabel *Label1 = nullptr;
+    TPanel *Panel1 = nullptr;
+    TShape *Shape1 = nullptr;
+    TButton *Button1 = nullptr;
+    TTimer *Timer1 = nullptr;
+
+    void FormShow(TComponent *Sender);
+    void Timer1Timer(TComponent *Sender);
+    void Button1Click(TComponent *Sender);
+    bool Cancelled() const { return FCancelled; }
+
+private:
+    bool FCancelled = false;
+};
+
+// The open window, or none.
+TfrmDownloadProgress *OpenDownloadProgress() noexcept;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "UiTestSupport.h"
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "transport/ImpApiINet.h"
@@ -51,34 +52,17 @@ struct InetCall {
     }
 };
 
-// The cancel button of the open progress window of this thread, if any.
+// The cancel button of the open progress window, if any.
 inline HWND ProgressCancelButton() {
-    HWND button = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            HWND b = FindWindowExA(window, nullptr, nullptr, "Download abbrechen");
-            if (b && IsWindowVisible(window))
-                *reinterpret_cast<HWND *>(found) = b;
-            return !b;
-        },
-        reinterpret_cast<LPARAM>(&button));
-    return button;
-}
-
-inline void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    HWND form = FindForm("Info");
+    return form && IsWindowVisible(form) ? FindChild(form, "Button", "Download abbrechen") : nullptr;
 }
 
 // White-box programs are not the DLL: the units are initialised here.
 class InetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Framework::Initialize(GetModuleHandleA(nullptr));
+        InitFrameworkForTests();
         ImpApiMain::Initialize();
         RegProgrCallback(&ReportRecorder::Callback);
         ReportRecorder::reports.clear();
@@ -86,6 +70,5 @@ protected:
     void TearDown() override {
         RegProgrCallback(nullptr);
         ImpApiMain::Finalize();
-        Framework::Finalize();
     }
 };

@@ -237,8 +237,8 @@ void __stdcall ClickingHost(int32_t kind, int32_t number, const char *text) {
     ReportRecorder::Callback(kind, number, text);
     if (kind == ckProgress && ++g_ticks == 3)
         if (HWND button = ProgressCancelButton())
-            PostMessageA(button, BM_CLICK, 0, 0);
-    PumpMessages();
+            PostClick(button);
+    Pump(0);
 }
 } // namespace
 

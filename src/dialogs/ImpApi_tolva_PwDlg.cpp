@@ -1,0 +1,54 @@
+#include "dialogs/ImpApi_tolva_PwDlg.h"
+
+#include "framework/Framework.h"
+
+namespace {
+using D = TImpApiPwDlg;
+constexpr TControlDef Controls[] = {
+    {.Create = Field<&D::Label1>, .Name = "Label1", .Left = 16, .Top = 16, .Width = 290, .Height = 13,
+     .Caption = "Bitte geben Sie das Zugangs-Password zur Benutzerkennung"},
+    {.Create = Field<&D::btnOk>, .Name = "btnOk", .Left = 232, .Top = 112, .Width = 75, .Height = 25,
+     .Caption = "Ok", .TabOrder = 1, .Enabled = false, .Default = true, .ModalResult = mrOk},
+    {.Create = Field<&D::btnCancel>, .Name = "btnCancel", .Left = 144, .Top = 112, .Width = 75, .Height = 25,
+     .Caption = "Abbrechen", .TabOrder = 2, .ModalResult = mrCancel},
+    {.Create = Field<&D::ePasswort>, .Name = "ePasswort", .Left = 16, .Top = 56, .Width = 201, .Height = 21,
+     .TabOrder = 0, .PasswordChar = '*', .OnEvent = Handler<&D::ePasswortChange>},
+    {.Create = Field<&D::lbInfotext>, .Name = "lbInfotext", .Left = 16, .Top = 32, .Width = 43, .Height = 13,
+     .Caption = "lbInfotext"},
+};
+constexpr TFormDef Layout = {.Name = "ImpApiPwDlg", .Caption = "ImpApiPwDlg", .ClientWidth = 319,
+                             .ClientHeight = 146, .BorderStyle = bsDialog, .SystemMenu = false,
+                             .Controls = Controls};
+} // namespace
+
+TImpApiPwDlg::TImpApiPwDlg() { LoadLayout(Layout); }
+
+// Overwrites the text in the edit's own buffer (same length, so in place)
+// before emptying it, then the dialog's copy.
+TImpApiPwDlg::~TImpApiPwDlg() {
+    if (ePasswort && ePasswort->HandleAllocated()) {
+        HWND edit = ePasswort->Handle();
+        std::string blank(GetWindowTextLengthA(edit), '*');
+        SetWindowTextA(edit, blank.c_str());
+        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
+        SetWindowTextA(edit, "");
+    }
+    Framework::Wipe(Password);
+}
+
+bool TImpApiPwDlg::Execute() {
+    SetText(PortalName + " Zugangsberechtigung");
+    lbInfotext->SetText("<" + UserLogin + "> für die " + PortalName + "-Depotschnittstelle ein: ");
+    const bool ok = ShowModal() == mrOk;
+    if (ok) {
+        std::string typed = ePasswort->Text();
+        Password.swap(typed);
+        Framework::Wipe(typed);
+    }
+    Close();
+    return ok;
+}
+
+void TImpApiPwDlg::ePasswortChange(TComponent *) {
+    btnOk->SetEnabled(ePasswort->TextLength() > 0);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Move-only owners of OS handles, one small template with a typedef per kind,
+// and a scope-exit helper for what is not a handle (cursor, disabled windows).
+#include <windows.h>
+#include <wininet.h>
+
+#include <utility>
+
+template <class Traits> class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+    UniqueHandle() = default;
+    explicit UniqueHandle(Type h) : h_(h) {}
+    UniqueHandle(UniqueHandle &&o) noexcept : h_(o.release()) {}
+    UniqueHandle &operator=(UniqueHandle &&o) noexcept {
+        reset(o.release());
+        return *this;
+    }
+    ~UniqueHandle() { reset(); }
+
+    Type get() const { return h_; }
+    explicit operator bool() const { return h_ != Traits::Invalid(); }
+    Type release() { return std::exchange(h_, Traits::Invalid()); }
+    // The old handle is taken out before it is closed: closing a window sends
+    // messages that may look at this owner again.
+    void reset(Type h = Traits::Invalid()) {
+        Type old = std::exchange(h_, h);
+        if (old != Traits::Invalid())
+            Traits::Close(old);
+    }
+
+private:
+    Type h_ = Traits::Invalid();
+};
+
+namespace HandleTraits {
+template <class T, auto CloseFn> struct NullInvalid {
+    using Type = T;
+    static T Invalid() { return nullptr; }
+    static void Close(T h) { CloseFn(h); }
+};
+struct File {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { CloseHandle(h); }
+};
+inline void DeleteGdi(HGDIOBJ h) { DeleteObject(h); }
+} // namespace HandleTraits
+
+using UniqueWindow = UniqueHandle<HandleTraits::NullInvalid<HWND, DestroyWindow>>;
+using UniqueFont = UniqueHandle<HandleTraits::NullInvalid<HFONT, HandleTraits::DeleteGdi>>;
+using UniqueBrush = UniqueHandle<HandleTraits::NullInvalid<HBRUSH, HandleTraits::DeleteGdi>>;
+using UniqueRegKey = UniqueHandle<HandleTraits::NullInvalid<HKEY, RegCloseKey>>;
+using UniqueInternet = UniqueHandle<HandleTraits::NullInvalid<HINTERNET, InternetCloseHandle>>;
+using UniqueFile = UniqueHandle<HandleTraits::File>;
+
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+
+private:
+    F f_;
+};

@@ -1,0 +1,151 @@
+#include "UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "framework/Framework.h"
+
+void InitFrameworkForTests() {
+    if (!Framework::Instance())
+        Framework::Initialize(GetModuleHandleA(nullptr));
+}
+
+void Pump(DWORD Milliseconds) {
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            Framework::ProcessMessage(msg);
+        if (GetTickCount() - start >= Milliseconds)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (GetTickCount() - start < Milliseconds);
+}
+
+HWND FindForm(const char *Caption) { return FindWindowA(FormClass, Caption); }
+
+namespace {
+struct ChildSearch {
+    std::string cls;
+    const char *text;
+    HWND found;
+};
+BOOL CALLBACK MatchChild(HWND w, LPARAM p) {
+    auto &s = *reinterpret_cast<ChildSearch *>(p);
+    char cls[64];
+    GetClassNameA(w, cls, sizeof cls);
+    if (s.cls == cls && (!s.text || WindowText(w) == s.text)) {
+        s.found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND FindChild(HWND Parent, const char *Kind, const char *Text) {
+    ChildSearch s{std::string("ImpApi_tolva.") + Kind, Text, nullptr};
+    EnumChildWindows(Parent, MatchChild, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+std::string WindowText(HWND Window) {
+    char text[1024];
+    int n = GetWindowTextA(Window, text, sizeof text);
+    return std::string(text, n);
+}
+
+SIZE ClientSize(HWND Window) {
+    RECT r;
+    GetClientRect(Window, &r);
+    return {r.right, r.bottom};
+}
+
+RECT ChildRect(HWND Window) {
+    RECT r;
+    GetWindowRect(Window, &r);
+    MapWindowPoints(nullptr, GetParent(Window), reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+LONG Style(HWND Window) { return GetWindowLongA(Window, GWL_STYLE); }
+LONG ExStyle(HWND Window) { return GetWindowLongA(Window, GWL_EXSTYLE); }
+
+LOGFONTA WindowFont(HWND Window) {
+    LOGFONTA f{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(Window, WM_GETFONT, 0, 0)), sizeof f, &f);
+    return f;
+}
+
+void PostKey(HWND Window, WORD Key) {
+    UINT scan = MapVirtualKeyA(Key, MAPVK_VK_TO_VSC);
+    PostMessageA(Window, WM_KEYDOWN, Key, 1 | (scan << 16));
+    PostMessageA(Window, WM_KEYUP, Key, 1 | (scan << 16) | 0xC0000000);
+}
+
+void PostChars(HWND Window, const std::string &Text) {
+    for (char c : Text)
+        PostMessageA(Window, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void PostClick(HWND Button) { PostMessageA(Button, BM_CLICK, 0, 0); }
+
+namespace {
+ModalScript *g_script = nullptr;
+
+BOOL CALLBACK CloseWindow(HWND w, LPARAM) {
+    if (IsWindowVisible(w))
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+} // namespace
+
+ModalScript::ModalScript(std::vector<Step> Steps) : steps_(std::move(Steps)) {
+    g_script = this;
+    timer_ = SetTimer(nullptr, 0, 15, Tick);
+}
+
+ModalScript::~ModalScript() {
+    KillTimer(nullptr, timer_);
+    g_script = nullptr;
+    EXPECT_TRUE(Done()) << "script stopped before step " << next_;
+}
+
+void CALLBACK ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ModalScript *s = g_script;
+    if (!s)
+        return;
+    try {
+        if (++s->ticks_ == 330) { // also when a modal loop outlives its script
+            ADD_FAILURE() << "script timed out at step " << s->next_;
+            s->next_ = s->steps_.size();
+            EnumThreadWindows(GetCurrentThreadId(), CloseWindow, 0);
+            return;
+        }
+        if (!s->Done() && s->steps_[s->next_]())
+            ++s->next_;
+    } catch (...) {
+        ADD_FAILURE() << "script step threw";
+        s->next_ = s->steps_.size();
+    }
+}
+
+namespace {
+BOOL CALLBACK MatchMessageBox(HWND w, LPARAM p) {
+    char cls[16];
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND *>(p) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND FindMessageBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::string MessageBoxText(HWND Box) { return WindowText(GetDlgItem(Box, 0xFFFF)); }

@@ -1,0 +1,64 @@
+#pragma once
+// Shared by the UI tests: the framework initialised for the test program,
+// finding windows, reading their layout, sending keys, and a script that acts
+// through a thread timer while a modal loop runs.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr const char *FormClass = "ImpApi_tolva.Form";
+
+// Framework::Initialize with the test program's module, once.
+void InitFrameworkForTests();
+
+// Serves the thread's queue for the given time.
+void Pump(DWORD Milliseconds);
+
+HWND FindForm(const char *Caption);
+// The first child of Parent (any depth) with this class suffix ("Button") and text.
+HWND FindChild(HWND Parent, const char *Kind, const char *Text);
+std::string WindowText(HWND Window);
+SIZE ClientSize(HWND Window);
+// The window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND Window);
+LONG Style(HWND Window);
+LONG ExStyle(HWND Window);
+LOGFONTA WindowFont(HWND Window);
+
+// Queued as a user's keys would be: through the modal loop's translation.
+void PostKey(HWND Window, WORD Key);
+void PostChars(HWND Window, const std::string &Text);
+void PostClick(HWND Button);
+
+// Runs Steps one per tick (every 15 ms) on this thread; a step returns false
+// to be tried again at the next tick (waiting for a window, say). After five
+// seconds it reports a failure and closes the thread's windows so that no
+// modal loop hangs the test.
+class ModalScript {
+public:
+    using Step = std::function<bool()>;
+    explicit ModalScript(std::vector<Step> Steps);
+    ~ModalScript();
+    bool Done() const { return next_ == steps_.size(); }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    int ticks_ = 0;
+    UINT_PTR timer_;
+};
+
+// A step that always succeeds.
+template <class F> ModalScript::Step Do(F f) {
+    return [f] {
+        f();
+        return true;
+    };
+}
+
+// The visible message box ("#32770") of this thread, if any, and its text.
+HWND FindMessageBox();
+std::string MessageBoxText(HWND Box);

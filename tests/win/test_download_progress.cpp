@@ -1,0 +1,198 @@
+// The download progress window on real windows: layout, the bar's sweep,
+// cancel, hide and show again, and the close box.
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "transport/ImpApiDownloadProgress.h"
+
+namespace {
+
+class DownloadProgress : public ::testing::Test {
+protected:
+    void SetUp() override { InitFrameworkForTests(); }
+    void TearDown() override { HideDownloadProgress(); }
+
+    static TfrmDownloadProgress &Open() {
+        ShowDownloadProgress(nullptr);
+        EXPECT_NE(OpenDownloadProgress(), nullptr);
+        return *OpenDownloadProgress();
+    }
+    static void Tick(TfrmDownloadProgress &f) { SendMessageA(f.Timer1->Handle(), WM_TIMER, 1, 0); }
+    static int BarLeft(TfrmDownloadProgress &f) { return ChildRect(f.Shape1->Handle()).left; }
+};
+
+TEST_F(DownloadProgress, LayoutAsDesigned) {
+    Open();
+    HWND w = FindForm("Info");
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(IsWindowVisible(w));
+    SIZE c = ClientSize(w);
+    EXPECT_EQ(c.cx, 248);
+    EXPECT_EQ(c.cy, 127);
+    LONG style = Style(w);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    RECT wr;
+    GetWindowRect(w, &wr);
+    EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    EXPECT_EQ(GetClassLongPtrA(w, GCLP_HMODULE), reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr)));
+
+    HWND label = FindChild(w, "Label", "Download l\xE4uft ...");
+    ASSERT_TRUE(label);
+    RECT r = ChildRect(label);
+    EXPECT_EQ(r.left, 16);
+    EXPECT_EQ(r.top, 8);
+    LOGFONTA f = WindowFont(label);
+    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(f.lfHeight, -13);
+    EXPECT_EQ(f.lfWeight, FW_BOLD);
+
+    HWND panel = FindChild(w, "Panel", nullptr);
+    ASSERT_TRUE(panel);
+    r = ChildRect(panel);
+    EXPECT_EQ(r.left, 16);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right - r.left, 209);
+    EXPECT_EQ(r.bottom - r.top, 17);
+    HWND shape = FindChild(panel, "Shape", nullptr);
+    ASSERT_TRUE(shape);
+    EXPECT_EQ(GetParent(shape), panel);
+    r = ChildRect(shape);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, -1);
+    EXPECT_EQ(r.right - r.left, 33);
+    EXPECT_EQ(r.bottom - r.top, 19);
+    Pump(50); // painted: button-face window, lowered bevel, bar in the highlight colour
+    HDC dc = GetDC(shape);
+    EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_HIGHLIGHT));
+    ReleaseDC(shape, dc);
+    dc = GetDC(panel);
+    EXPECT_EQ(GetPixel(dc, 100, 0), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(GetPixel(dc, 100, 16), GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(GetPixel(dc, 100, 8), GetSysColor(COLOR_BTNFACE));
+    ReleaseDC(panel, dc);
+    dc = GetDC(w);
+    EXPECT_EQ(GetPixel(dc, 240, 120), GetSysColor(COLOR_BTNFACE));
+    ReleaseDC(w, dc);
+
+    HWND button = FindChild(w, "Button", "Download abbrechen");
+    ASSERT_TRUE(button);
+    r = ChildRect(button);
+    EXPECT_EQ(r.left, 56);
+    EXPECT_EQ(r.top, 80);
+    EXPECT_EQ(r.right - r.left, 129);
+    EXPECT_EQ(r.bottom - r.top, 25);
+    f = WindowFont(button);
+    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(f.lfHeight, -11);
+    EXPECT_FALSE(DownloadCancelled());
+}
+
+TEST_F(DownloadProgress, BarSweepsTenPixelsPerTickAndWrapsOnTheTwentieth) {
+    auto &f = Open();
+    for (int i = 1; i <= 19; ++i) {
+        Tick(f);
+        ASSERT_EQ(BarLeft(f), 10 * i);
+    }
+    Tick(f);
+    EXPECT_EQ(BarLeft(f), 0);
+    Tick(f);
+    EXPECT_EQ(BarLeft(f), 10);
+}
+
+TEST_F(DownloadProgress, TheTimerTicksOncePerSecond) {
+    auto &f = Open();
+    DWORD start = GetTickCount();
+    while (BarLeft(f) == 0 && GetTickCount() - start < 3000)
+        Pump(20);
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(BarLeft(f), 10);
+    EXPECT_GE(elapsed, 900u);
+    EXPECT_LE(elapsed, 1500u);
+}
+
+TEST_F(DownloadProgress, CancelChangesCaptionColourAndStopsTheBar) {
+    auto &f = Open();
+    Tick(f);
+    HWND w = FindForm("Info");
+    HWND label = FindChild(w, "Label", nullptr);
+    LONG runningWidth = ChildRect(label).right - ChildRect(label).left;
+    SendMessageA(FindChild(w, "Button", "Download abbrechen"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(DownloadCancelled());
+    EXPECT_EQ(WindowText(label), "Download wird abgebrochen !");
+    EXPECT_GT(ChildRect(label).right - ChildRect(label).left, runningWidth); // not cut off
+    EXPECT_EQ(f.Shape1->Color(), 0x0000FF);
+    EXPECT_FALSE(f.Timer1->Enabled());
+    EXPECT_EQ(f.Timer1->Handle(), nullptr);
+    Pump(1300);
+    EXPECT_EQ(BarLeft(f), 10);
+    HDC dc = GetDC(f.Shape1->Handle());
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 0, 0));
+    ReleaseDC(f.Shape1->Handle(), dc);
+    EXPECT_TRUE(IsWindowVisible(w)); // the window only records the wish
+}
+
+TEST_F(DownloadProgress, ShownAgainAfterHideIsAFreshWindow) {
+    auto &first = Open();
+    Tick(first);
+    SendMessageA(first.Button1->Handle(), BM_CLICK, 0, 0);
+    HWND old = first.Handle();
+    HideDownloadProgress();
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_EQ(OpenDownloadProgress(), nullptr);
+    EXPECT_FALSE(DownloadCancelled());
+
+    auto &f = Open();
+    EXPECT_FALSE(DownloadCancelled());
+    EXPECT_EQ(BarLeft(f), 0);
+    EXPECT_EQ(f.Shape1->Color(), static_cast<TColor>(0x8000000D));
+    EXPECT_EQ(WindowText(f.Label1->Handle()), "Download l\xE4uft ...");
+    EXPECT_TRUE(f.Timer1->Enabled());
+    EXPECT_NE(f.Timer1->Handle(), nullptr);
+}
+
+TEST_F(DownloadProgress, SecondShowKeepsTheFirstWindowAndItsState) {
+    auto &f = Open();
+    Tick(f);
+    SendMessageA(f.Button1->Handle(), BM_CLICK, 0, 0);
+    HWND w = f.Handle();
+    ShowDownloadProgress(nullptr);
+    EXPECT_EQ(OpenDownloadProgress(), &f);
+    EXPECT_EQ(f.Handle(), w);
+    EXPECT_TRUE(DownloadCancelled());
+    EXPECT_EQ(BarLeft(f), 10);
+    EXPECT_FALSE(f.Timer1->Enabled());
+}
+
+TEST_F(DownloadProgress, CloseBoxOnlyHides) {
+    auto &f = Open();
+    HWND w = f.Handle();
+    SendMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_FALSE(IsWindowVisible(w));
+    EXPECT_EQ(OpenDownloadProgress(), &f);
+    EXPECT_FALSE(DownloadCancelled());
+    EXPECT_TRUE(f.Timer1->Enabled());
+    HideDownloadProgress();
+    EXPECT_FALSE(IsWindow(w));
+}
+
+TEST_F(DownloadProgress, RoutinesWithoutAWindowDoNothing) {
+    EXPECT_FALSE(DownloadCancelled());
+    HideDownloadProgress();
+    HideDownloadProgress();
+    EXPECT_EQ(OpenDownloadProgress(), nullptr);
+    EXPECT_FALSE(FindForm("Info"));
+}
+
+TEST_F(DownloadProgress, OwnerIsPassedToTheWindow) {
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ShowDownloadProgress(owner);
+    EXPECT_EQ(GetWindow(FindForm("Info"), GW_OWNER), owner);
+    HideDownloadProgress();
+    DestroyWindow(owner);
+}
+
+} // namespace
