@@ -22,6 +22,8 @@ void Report(int32_t Kind, int32_t Number, const char *Text) {
         callback(Kind, Number, Text ? Text : "");
 }
 
+bool CallbackRegistered() { return g_progrCallback != nullptr; }
+
 void Initialize() {}
 
 // The callback and the run routine stay: only the texts are emptied.

@@ -22,6 +22,8 @@ const std::string &ApiVersion();
 // Reports go to the host only while a callback is registered; the test is
 // made anew at every report.
 void Report(int32_t Kind, int32_t Number, const char *Text);
+// Whether the host has registered a callback (lines are composed only then).
+bool CallbackRegistered();
 inline void ReportLog(const std::string &Line) { Report(ckLog, 0, Line.c_str()); }
 inline void ReportTiming(const std::string &Line) { Report(ckTiming, 0, Line.c_str()); }
 inline void ReportProgress() { Report(ckProgress, 5, ""); }

@@ -1,0 +1,308 @@
+#include "transport/ImpApiINet.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "framework/Framework.h"
+#include "plugin/ImpApiMain.h"
+#include "transport/ImpApiDownloadProgress.h"
+
+namespace ImpApiINet {
+namespace {
+
+// A captureless generic lambda converts to any matching function pointer at
+// compile time; the table is therefore constant-initialised.
+#define IMPAPI_REAL(name) [](auto... args) { return ::name(args...); }
+constexpr TWinINetApi kRealWinINet = {
+    .InternetOpenA = IMPAPI_REAL(InternetOpenA),
+    .InternetSetOptionA = IMPAPI_REAL(InternetSetOptionA),
+    .InternetQueryOptionA = IMPAPI_REAL(InternetQueryOptionA),
+    .InternetConnectA = IMPAPI_REAL(InternetConnectA),
+    .HttpOpenRequestA = IMPAPI_REAL(HttpOpenRequestA),
+    .HttpSendRequestA = IMPAPI_REAL(HttpSendRequestA),
+    .InternetErrorDlg = IMPAPI_REAL(InternetErrorDlg),
+    .HttpQueryInfoA = IMPAPI_REAL(HttpQueryInfoA),
+    .InternetReadFile = IMPAPI_REAL(InternetReadFile),
+    .InternetCloseHandle = IMPAPI_REAL(InternetCloseHandle),
+    .GetLastError = IMPAPI_REAL(GetLastError),
+    .FormatMessageA = IMPAPI_REAL(FormatMessageA),
+};
+#undef IMPAPI_REAL
+
+} // namespace
+
+constinit TWinINetApi WinINet = kRealWinINet;
+TWinINetApi RealWinINet() { return kRealWinINet; }
+
+} // namespace ImpApiINet
+
+using ImpApiINet::WinINet;
+
+namespace {
+
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+constexpr DWORD kChunk = 65535;
+
+// An Internet handle that closes through the table.
+class TInternetHandle {
+public:
+    TInternetHandle() = default;
+    explicit TInternetHandle(HINTERNET Handle) : handle_(Handle) {}
+    TInternetHandle(TInternetHandle &&Other) noexcept : handle_(std::exchange(Other.handle_, nullptr)) {}
+    TInternetHandle &operator=(TInternetHandle &&Other) noexcept {
+        std::swap(handle_, Other.handle_);
+        return *this;
+    }
+    ~TInternetHandle() { Close(); }
+    void Close() {
+        if (handle_)
+            WinINet.InternetCloseHandle(std::exchange(handle_, nullptr));
+    }
+    HINTERNET Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    HINTERNET handle_ = nullptr;
+};
+
+template <class F> class TScopeExit {
+public:
+    explicit TScopeExit(F Action) : action_(std::move(Action)) {}
+    ~TScopeExit() { action_(); }
+    TScopeExit(const TScopeExit &) = delete;
+    TScopeExit &operator=(const TScopeExit &) = delete;
+
+private:
+    F action_;
+};
+
+// Option failures are of no consequence to the request: ignored, like the
+// exceptions a replaced table may raise.
+void SetTimeouts(HINTERNET Handle, int32_t TimeoutSec) {
+    DWORD ms = static_cast<DWORD>(std::min<uint64_t>(uint64_t(TimeoutSec) * 1000, 0xFFFFFFFFu));
+    try {
+        WinINet.InternetSetOptionA(Handle, INTERNET_OPTION_SEND_TIMEOUT, &ms, sizeof ms);
+        WinINet.InternetSetOptionA(Handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+    } catch (...) {
+    }
+}
+
+// Flags is shared by all handles of one call: a failed query leaves the value
+// the previous query returned.
+void IgnoreRevocation(HINTERNET Handle, DWORD &Flags) {
+    try {
+        DWORD length = sizeof Flags;
+        WinINet.InternetQueryOptionA(Handle, INTERNET_OPTION_SECURITY_FLAGS, &Flags, &length);
+        Flags |= SECURITY_FLAG_IGNORE_REVOCATION;
+        WinINet.InternetSetOptionA(Handle, INTERNET_OPTION_SECURITY_FLAGS, &Flags, sizeof Flags);
+    } catch (...) {
+    }
+}
+
+// A header value as text, or false when the request has none.
+bool QueryHeader(HINTERNET Request, DWORD InfoLevel, std::string &Value) {
+    char buffer[32] = {};
+    DWORD length = sizeof buffer, index = 0;
+    if (!WinINet.HttpQueryInfoA(Request, InfoLevel, buffer, &length, &index))
+        return false;
+    Value.assign(buffer, strnlen(buffer, std::min<DWORD>(length, sizeof buffer)));
+    return true;
+}
+
+// The announced length: -1 for a text that is not a 32-bit integer.
+int32_t ParseLength(const std::string &Text) {
+    int32_t value = 0;
+    const char *first = Text.data(), *last = first + Text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last ? value : -1;
+}
+
+} // namespace
+
+std::string SystemErrorText() {
+    const DWORD error = WinINet.GetLastError();
+    char text[1024];
+    const DWORD length = WinINet.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, 1023, nullptr);
+    if (length > 0)
+        return std::to_string(error) + "-" + std::string(text, std::min<DWORD>(length, 1023));
+    if (error == ERROR_INTERNET_TIMEOUT)
+        return std::to_string(error) + ":Zeitüberschreitung (TimeOut)";
+    return std::to_string(error);
+}
+
+int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, const std::string &Verb,
+                     bool Secure, const std::string &AuthUser, const std::string &AuthPassword,
+                     const std::string &AcceptType, const std::string &Headers, const std::string &Body,
+                     int32_t TimeoutSec, TResponseSink &Response, std::string &StatusText, bool LogToHost,
+                     bool ShowProgress) {
+    using namespace ImpApiMain;
+    // Lines are composed (and the system error read) only when one is sent.
+    const auto log = [&](auto Line) {
+        if (LogToHost && CallbackRegistered())
+            ReportLog(Line());
+    };
+    const auto logSystemError = [&] { log([] { return "WinINet-Systemfehler: " + SystemErrorText(); }); };
+    const auto logText = [&](const char *Text) { log([Text] { return std::string(Text); }); };
+
+    int32_t result = errInetUnspecified;
+    StatusText.clear();
+    Framework::SetScreenCursor(IDC_WAIT);
+    // Declared before the handles: the cursor changes after they are closed.
+    const TScopeExit cursor([] { Framework::SetScreenCursor(IDC_APPSTARTING); });
+
+    TInternetHandle session(WinINet.InternetOpenA("VEKT-ImportApi", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) {
+        logSystemError();
+        return errInetSession;
+    }
+    DWORD securityFlags = 0;
+    if (TimeoutSec > 0)
+        SetTimeouts(session.Get(), TimeoutSec);
+    IgnoreRevocation(session.Get(), securityFlags);
+
+    TInternetHandle connection, request;
+    for (;;) {
+        connection = TInternetHandle(WinINet.InternetConnectA(session.Get(), Server.c_str(),
+                                                              Secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT,
+                                                              AuthUser.c_str(), AuthPassword.c_str(),
+                                                              INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection) {
+            logSystemError();
+            return errInetConnect;
+        }
+        if (TimeoutSec > 0) {
+            SetTimeouts(connection.Get(), TimeoutSec);
+            IgnoreRevocation(connection.Get(), securityFlags);
+        }
+
+        LPCSTR acceptTypes[2] = {AcceptType.c_str(), nullptr};
+        request = TInternetHandle(WinINet.HttpOpenRequestA(connection.Get(), Verb.c_str(), ObjectName.c_str(), nullptr,
+                                                           nullptr, acceptTypes,
+                                                           kRequestFlags | (Secure ? INTERNET_FLAG_SECURE : 0), 0));
+        if (!request) {
+            logSystemError();
+            return errInetService;
+        }
+        if (TimeoutSec > 0) {
+            SetTimeouts(request.Get(), TimeoutSec);
+            IgnoreRevocation(request.Get(), securityFlags);
+        }
+
+        try {
+            // The certificate prompt: as long as the user accepts, send again.
+            while (!WinINet.HttpSendRequestA(request.Get(), Headers.c_str(), static_cast<DWORD>(Headers.size()),
+                                             const_cast<char *>(Body.c_str()), static_cast<DWORD>(Body.size()))) {
+                const DWORD error = WinINet.GetLastError();
+                if (error != ERROR_INTERNET_SEC_CERT_DATE_INVALID && error != ERROR_INTERNET_SEC_CERT_CN_INVALID &&
+                    error != ERROR_INTERNET_INVALID_CA) {
+                    logSystemError();
+                    return errInetRequest;
+                }
+                LPVOID data = nullptr;
+                const DWORD selection = WinINet.InternetErrorDlg(
+                    GetDesktopWindow(), request.Get(), error,
+                    FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                    &data);
+                log([selection] { return "InternetErrorDlg: Selection = " + std::to_string(selection); });
+                if (selection != ERROR_SUCCESS && selection != ERROR_INTERNET_FORCE_RETRY) {
+                    logText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
+                    return errInetRequest;
+                }
+            }
+        } catch (...) {
+            logText("WinINet-Exception (HttpSendRequest)");
+            return errInetUnspecified;
+        }
+
+        if (!QueryHeader(request.Get(), HTTP_QUERY_STATUS_CODE, StatusText))
+            StatusText = "200";
+        if (StatusText != "407")
+            break;
+        LPVOID data = nullptr;
+        const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.Get(), ERROR_INTERNET_INCORRECT_PASSWORD,
+                                                         FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
+                                                         &data);
+        if (selection == ERROR_SUCCESS) {
+            logText("HTTP-Fehler 407: Authentifizierung erforderlich.");
+            return errProxyAuth;
+        }
+        if (selection != ERROR_INTERNET_FORCE_RETRY)
+            return result;
+        // Retry with credentials: a fresh connection and request. The old
+        // connection is closed too rather than left open until the end.
+        request.Close();
+        connection.Close();
+    }
+
+    if (StatusText == "401" || StatusText == "403") {
+        log([&] { return "HTTP-Fehler " + StatusText + ": Zugriff verweigert."; });
+        return errInetAccessDenied;
+    }
+    if (StatusText == "404") {
+        logText("HTTP-Fehler 404: Die Seite wurde nicht gefunden.");
+        return errInetNotFound;
+    }
+    if (StatusText == "503") {
+        logText("HTTP-Fehler 503: Der Server ist vorübergehend überlastet.");
+        return errInetServerBusy;
+    }
+    if (StatusText != "200" && StatusText != "302") {
+        log([&] { return "HTTP-Fehler: " + StatusText; });
+        return errInetUrlAccess;
+    }
+
+    std::string lengthText;
+    const int32_t expectedLength = QueryHeader(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
+                                       ? ParseLength(lengthText) : 0;
+    const auto hideProgress = [&] {
+        if (ShowProgress) {
+            HideDownloadProgress();
+            ReportProgress();
+        }
+    };
+    bool readFailed = false;
+    try {
+        if (ShowProgress) {
+            ShowDownloadProgress(nullptr);
+            ReportProgress();
+        }
+        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
+        for (;;) {
+            DWORD read = 0;
+            if (!WinINet.InternetReadFile(request.Get(), buffer.get(), kChunk, &read)) {
+                // A body that breaks off is not complete, whatever length it announced.
+                readFailed = true;
+                break;
+            }
+            if (read == 0)
+                break;
+            Response.Append(buffer.get(), std::min(read, kChunk));
+            ReportProgress();
+            if (ShowProgress && DownloadCancelled()) {
+                logText("Download durch Benutzer abgebrochen");
+                result = errDownloadCancelled;
+                break;
+            }
+        }
+    } catch (...) {
+        hideProgress();
+        throw;
+    }
+    hideProgress();
+    if (result == errDownloadCancelled)
+        return result;
+
+    const std::size_t size = Response.Size();
+    if (readFailed || size == 0 || (expectedLength > 0 && size != static_cast<std::size_t>(expectedLength))) {
+        log([size] {
+            return "Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen (" +
+                   std::to_string(size) + " Bytes geladen)";
+        });
+        return errInetIncomplete;
+    }
+    return resOK;
+}

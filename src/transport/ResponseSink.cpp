@@ -1,0 +1,90 @@
+#include "transport/ResponseSink.h"
+
+#include <algorithm>
+#include <cstring>
+
+TResponseSink::TResponseSink(std::size_t BlockSize) : blockSize_(std::max<std::size_t>(BlockSize, 1)) {}
+
+TResponseSink::~TResponseSink() { Clear(); }
+
+void TResponseSink::Append(const void *Data, std::size_t Size) {
+    auto *from = static_cast<const char *>(Data);
+    while (Size > 0) {
+        if (blocks_.empty() || blocks_.back().size == blockSize_)
+            blocks_.push_back({std::make_unique_for_overwrite<char[]>(blockSize_), 0});
+        Block &block = blocks_.back();
+        const std::size_t n = std::min(Size, blockSize_ - block.size);
+        std::memcpy(block.data.get() + block.size, from, n);
+        block.size += n;
+        size_ += n;
+        from += n;
+        Size -= n;
+    }
+}
+
+std::size_t TResponseSink::BlockAt(std::size_t Pos, std::size_t &Start) const {
+    // Every block but the last is full.
+    const std::size_t index = Pos / blockSize_;
+    Start = index * blockSize_;
+    return index;
+}
+
+std::size_t TResponseSink::Find(std::string_view Needle, std::size_t From) const {
+    if (From > size_ || Needle.size() > size_ - From)
+        return Needle.empty() && From <= size_ ? From : npos;
+    if (Needle.empty())
+        return From;
+    std::size_t start;
+    for (std::size_t i = BlockAt(From, start); i < blocks_.size(); start += blocks_[i].size, ++i) {
+        const std::string_view block(blocks_[i].data.get(), blocks_[i].size);
+        const std::size_t offset = std::max(From, start) - start;
+        // A match that lies wholly inside this block comes before any that
+        // straddles its end.
+        const std::size_t inside = block.find(Needle, offset);
+        if (inside != std::string_view::npos)
+            return start + inside;
+        const std::size_t end = start + block.size();
+        const std::size_t tail = std::max(start + offset, end - std::min(end - start, Needle.size() - 1));
+        const std::string straddle = Substr(tail, end - tail + Needle.size() - 1);
+        const std::size_t across = straddle.find(Needle);
+        if (across != std::string::npos && tail + across < end)
+            return tail + across;
+    }
+    return npos;
+}
+
+bool TResponseSink::StartsWith(std::string_view Prefix) const {
+    return Prefix.size() <= size_ && Substr(0, Prefix.size()) == Prefix;
+}
+
+std::string TResponseSink::Substr(std::size_t Pos, std::size_t Count) const {
+    std::string out;
+    if (Pos >= size_)
+        return out;
+    Count = std::min(Count, size_ - Pos);
+    out.reserve(Count);
+    std::size_t start;
+    for (std::size_t i = BlockAt(Pos, start); out.size() < Count; start += blocks_[i].size, ++i) {
+        const std::size_t offset = std::max(Pos, start) - start;
+        out.append(blocks_[i].data.get() + offset, std::min(blocks_[i].size - offset, Count - out.size()));
+    }
+    return out;
+}
+
+bool TResponseSink::WriteTo(const std::function<bool(const char *, std::size_t)> &Write) const {
+    for (const Block &block : blocks_)
+        if (!Write(block.data.get(), block.size))
+            return false;
+    return true;
+}
+
+void TResponseSink::Clear() {
+    for (Block &block : blocks_) {
+        std::memset(block.data.get(), 0, block.size);
+        // Keeps the compiler from dropping the stores to memory about to be freed.
+        __asm__ __volatile__("" : : "r"(block.data.get()) : "memory");
+    }
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    size_ = 0;
+}
