@@ -21,6 +21,7 @@ add_library(impapi STATIC
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
+  src/plugin/ImpApi_tolva_Run.cpp
   src/transport/ImpApiINet.cpp
 )
 target_link_libraries(impapi PUBLIC impapi_pure wininet user32 gdi32 advapi32 shell32)

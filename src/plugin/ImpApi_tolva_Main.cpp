@@ -14,7 +14,7 @@ constinit VariantState g_state{};
 
 VariantState &State() { return g_state; }
 
-void Initialize() { ImpApiMain::RegisterVariant(InterfaceVersion, nullptr); }
+void Initialize() { ImpApiMain::RegisterVariant(InterfaceVersion, &VariantExportXML); }
 
 // The flag survives an unload by design; only the texts are emptied.
 void Finalize() {

@@ -2,11 +2,14 @@
 // ImpApi_tolva_Main: the variant layer of the bank tolva. It registers itself
 // with the generic layer at load, renders result codes in German and keeps the
 // state that import runs share.
+#include <cstdint>
 #include <string>
 
 namespace ImpApi_tolva_Main {
 
 inline constexpr const char *InterfaceVersion = "2.1.3";
+// The portal's host unless the override file names another.
+inline constexpr const char *DefaultServer = "webservice.tolva.de";
 
 // Shared between runs for as long as the library stays loaded.
 struct VariantState {
@@ -16,6 +19,10 @@ struct VariantState {
     std::string PortalErrorMessage;
 };
 VariantState &State();
+
+// The import run behind ExportXML.
+int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t Reserved,
+                         const double *LastImport, const char *Params);
 
 void Initialize();
 void Finalize();

@@ -3,6 +3,10 @@
 //
 //   impapi-host                 print the version answers
 //   impapi-host msg CODE...     render result codes through GetExportErrorMsg
+//   impapi-host import DIR LASTIMPORT PARAMS [PARAMS...]
+//                               one import per PARAMS text (\n stands for a line
+//                               break) in one loaded library, printing every
+//                               callback report as it comes
 #include <windows.h>
 
 #include <cstdio>
@@ -47,12 +51,73 @@ void PrintText(const char *text) {
 void PrintMessage(HMODULE module, int32_t code) {
     char buffer[IMPAPI_MESSAGE_BUFFER_SIZE];
     if (Proc<TGetExportErrorMsg>(module, "GetExportErrorMsg")(code, buffer) != 0) {
-        std::printf("%ld: (no text)\n", static_cast<long>(code));
+        std::printf("%ld (no message: %s)\n", static_cast<long>(code),
+                    code == 0 || code == resDepotNrImport ? "the answer was stored" : "unknown code");
         return;
     }
     std::printf("%ld: ", static_cast<long>(code));
     PrintText(buffer);
     std::printf("\n");
+}
+
+const char *KindName(int32_t kind) {
+    switch (kind) {
+    case ckProgress: return "progress";
+    case ckLog: return "log";
+    case ckTiming: return "timing";
+    default: return "?";
+    }
+}
+
+int g_pulses = 0;
+void __stdcall PrintReport(int32_t kind, int32_t number, const char *text) {
+    if (kind == ckProgress) {
+        ++g_pulses; // pulses come per block: count them instead of flooding the screen
+        return;
+    }
+    std::printf("  [%s %ld] ", KindName(kind), static_cast<long>(number));
+    PrintText(text);
+    std::printf("\n");
+}
+
+std::string Unescape(const char *text) {
+    std::string out;
+    for (const char *p = text; *p; ++p) {
+        if (p[0] == '\\' && p[1] == 'n') {
+            out += "\r\n";
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+int Import(HMODULE module, int argc, char **argv) {
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: impapi-host import DIR LASTIMPORT PARAMS [PARAMS...]\n");
+        return 2;
+    }
+    const std::string dir = argv[2];
+    const double lastImport = std::atof(argv[3]);
+    Proc<TRegProgrCallback>(module, "RegProgrCallback")(&PrintReport);
+    int32_t result = 0;
+    for (int i = 4; i < argc; ++i) {
+        const std::string params = Unescape(argv[i]);
+        std::printf("ExportXML #%d:\n", i - 3);
+        g_pulses = 0;
+        result = Proc<TExportXML>(module, "ExportXML")(dir.c_str(), "4711", 0, &lastImport, params.c_str());
+        std::printf("  progress pulses: %d\n  result ", g_pulses);
+        PrintMessage(module, result);
+        if (result == 0 || result == resDepotNrImport) {
+            const std::string path = dir + "\\tolva.xml";
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+                std::printf("  %s: %lu bytes\n", path.c_str(), data.nFileSizeLow);
+        }
+    }
+    Proc<TRegProgrCallback>(module, "RegProgrCallback")(nullptr);
+    return result == 0 || result == resDepotNrImport ? 0 : 1;
 }
 
 } // namespace
@@ -64,6 +129,8 @@ int main(int argc, char **argv) {
             PrintMessage(module, std::atoi(argv[i]));
         return 0;
     }
+    if (argc >= 2 && std::string(argv[1]) == "import")
+        return Import(module, argc, argv);
     unsigned char version[IMPAPI_VERSION_BUFFER_SIZE] = {};
     Proc<TImportVersionInfo>(module, "ImportVersionInfo")(version);
     std::printf("VersionInfo       = %ld\n",

@@ -1,0 +1,283 @@
+// VariantExportXML: one import run, from the host's parameters to the result
+// code. Part of the unit ImpApi_tolva_Main.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "ImpApi_tolva.h"
+#include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
+#include "framework/Framework.h"
+#include "framework/Handles.h"
+#include "dialogs/ImpApi_tolva_PwDlg.h"
+#include "plugin/AnswerScan.h"
+#include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_Main.h"
+#include "plugin/IniInteger.h"
+#include "plugin/ParamText.h"
+#include "transport/ImpApiINet.h"
+
+namespace ImpApi_tolva_Main {
+namespace {
+
+using ImpApiMain::ReportLog;
+
+constexpr const char *PortalName = "tolva";
+constexpr std::size_t MaxTargetDirChars = 255;
+
+// Connection settings of one run; the override file may change each.
+struct Settings {
+    bool Secure = true;
+    std::string Server = DefaultServer;
+    std::string Service = "/Webservice/vekt.aspx";
+    std::string Accept = "text/plain";
+    std::string Headers;
+    int32_t TimeoutSec = 180;
+};
+
+// Texts that must not outlive the run in memory (password, request body).
+class SecretText {
+public:
+    SecretText() = default;
+    explicit SecretText(std::string text) : text_(std::move(text)) {}
+    SecretText(const SecretText &) = delete;
+    SecretText &operator=(const SecretText &) = delete;
+    ~SecretText() { Framework::Wipe(text_); }
+    std::string &operator*() { return text_; }
+    std::string *operator->() { return &text_; }
+
+private:
+    std::string text_;
+};
+
+bool LocaleEquals(std::string_view a, std::string_view b) {
+    if (a.size() > INT_MAX || b.size() > INT_MAX)
+        return false;
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// The registry names the variant; anything but a readable text means "tolva".
+std::string ReadVariantName() {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Korvane\\VEKT\\ImportAPI\\tolva", 0, KEY_READ, &raw) !=
+        ERROR_SUCCESS)
+        return "tolva";
+    UniqueRegKey key(raw);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(raw, "API_Variante", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return "tolva";
+    std::string value(size, '\0');
+    if (size > 0 && RegQueryValueExA(raw, "API_Variante", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
+                                     &size) != ERROR_SUCCESS)
+        return "tolva";
+    value.resize(strnlen(value.data(), std::min<std::size_t>(size, value.size())));
+    return value;
+}
+
+std::string ReadIniText(const std::string &path, const char *key, const std::string &current) {
+    char buffer[2048];
+    GetPrivateProfileStringA("Global", key, current.c_str(), buffer, sizeof buffer, path.c_str());
+    return buffer;
+}
+
+int32_t ReadIniInteger(const std::string &path, const char *key, int32_t current) {
+    return ParseIniInteger(ReadIniText(path, key, "")).value_or(current);
+}
+
+// The optional override file beside the target folder. Every failure here is
+// ignored; what was read before it stays in force.
+bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
+    try {
+        const std::string path = targetDir + "\\..\\tolva\\tolva.ini";
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        ReportLog("Konfigurationsdatei aktiv: " + path);
+        // The profile functions look for relative names in the Windows folder:
+        // read the very file that was found.
+        char full[MAX_PATH];
+        const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+        const std::string file = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+        settings.Secure = ReadIniInteger(file, "Https", settings.Secure ? 1 : 0) != 0;
+        settings.Server = ReadIniText(file, "Server", settings.Server);
+        settings.Service = ReadIniText(file, "Service", settings.Service);
+        settings.Accept = ReadIniText(file, "Accept", settings.Accept);
+        settings.Headers = ReadIniText(file, "Headers", settings.Headers);
+        settings.TimeoutSec = ReadIniInteger(file, "Timeout", settings.TimeoutSec);
+        return true;
+    } catch (...) {
+        return true;
+    }
+}
+
+// Time of day as hh:nn:ss with the user's time separator.
+std::string TimeOfDay() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char separator[8] = ":";
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator) == 0)
+        lstrcpyA(separator, ":");
+    char text[64];
+    wsprintfA(text, "%02u%s%02u%s%02u", now.wHour, separator, now.wMinute, separator, now.wSecond);
+    return text;
+}
+
+// The answer reaches "tolva.xml" only complete: written to a temporary file
+// beside it and moved over the old one, so a failure never leaves a partial
+// file nor destroys the earlier one.
+bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) {
+    const std::string path = targetDir + "\\tolva.xml";
+    const std::string temporary = targetDir + "\\tolva.tmp";
+    auto fail = [&](DWORD error) {
+        DeleteFileA(temporary.c_str());
+        SetLastError(error);
+        ReportLog("Fehler beim Speichern der Importdatei " + path + ": " + SystemErrorText());
+        return false;
+    };
+    UniqueFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return fail(GetLastError());
+    const bool written = answer.WriteTo([&](const char *data, std::size_t size) {
+        while (size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            DWORD done = 0;
+            if (!WriteFile(file.get(), data, chunk, &done, nullptr) || done != chunk)
+                return false;
+            data += done;
+            size -= done;
+        }
+        return true;
+    });
+    if (!written)
+        return fail(GetLastError());
+    if (!CloseHandle(file.release()))
+        return fail(GetLastError());
+    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return fail(GetLastError());
+    return true;
+}
+
+int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImport, const char *Params) {
+    const std::string variant = ReadVariantName();
+    if (!Params)
+        return errNoAccessData;
+    const std::string_view params(Params);
+    auto param = [&](std::string_view name) { return TrimControls(ParamValue(params, name, LocaleEquals)); };
+    const bool noMessageBoxes = IsTrueSwitch(param("NoMessageBoxes"));
+    const std::string client = param("Client");
+    const std::string clientVersion = param("ClientVersion");
+    const std::string userLogin = param("UserLogin");
+    SecretText password(param("Password"));
+    VariantState &state = State();
+    std::string token = state.ContinueFlag ? state.ContinueToken : param("Token");
+
+    if (userLogin.empty())
+        return errNoUserLogin;
+
+    // A folder we cannot name exactly is refused before anything is asked or sent.
+    const std::string targetDir = TargetDir ? TargetDir : "";
+    if (!TargetDir || targetDir.size() > MaxTargetDirChars) {
+        ReportLog("Fehler beim Speichern der Importdatei " + targetDir + "\\tolva.xml: " +
+                  (TargetDir ? "Zielordner länger als 255 Zeichen" : "kein Zielordner angegeben"));
+        return errAnswerFile;
+    }
+
+    if (password->empty()) {
+        if (noMessageBoxes)
+            return errPasswordCancelled;
+        TImpApiPwDlg dialog;
+        dialog.PortalName = PortalName;
+        dialog.UserLogin = userLogin;
+        if (!dialog.Execute())
+            return errPasswordCancelled;
+        *password = dialog.Password;
+    }
+
+    std::string depotNumber;
+    if (LocaleEquals(variant, "lintessar")) {
+        if (noMessageBoxes)
+            return errDepotNrCancelled;
+        token.clear();
+        TImpApi_DepotNr_Dlg dialog;
+        dialog.DepotNumber = "";
+        if (!dialog.Execute())
+            return errDepotNrCancelled;
+        depotNumber = dialog.DepotNumber;
+    } else if (!LastImport || *LastImport == 0) {
+        ReportLog("Initial-Import gestartet (komplette Historie)\r\n");
+        if (!state.ContinueFlag)
+            token.clear();
+    }
+
+    const std::string version = std::string(InterfaceVersion) + "," + EncodeFormValue(client, false) + "," +
+                                clientVersion;
+    Settings settings;
+    const bool overrideActive = ApplyOverrideFile(targetDir, settings);
+
+    SecretText body("vermittlernummer=" + EncodeFormValue(AdvisorNo ? AdvisorNo : "", false) +
+                    "&benutzerkennung=" + EncodeFormValue(userLogin, false) +
+                    "&passwort=" + EncodeFormValue(*password, false) +
+                    "&depotnummer=" + EncodeFormValue(depotNumber, false) +
+                    "&wiederaufsetzpunkt=" + EncodeFormValue(token, false) + "&version=" + version);
+
+    TResponseSink answer;
+    std::string statusText;
+    if (overrideActive)
+        ImpApiMain::ReportTiming("Download gestartet: " + TimeOfDay() +
+                                 "; Timeout = " + std::to_string(settings.TimeoutSec));
+    int32_t result = HttpsRequest(settings.Server, settings.Service, "POST", settings.Secure, "", "",
+                                  settings.Accept, settings.Headers, *body, settings.TimeoutSec, answer,
+                                  statusText, true, true);
+    if (overrideActive)
+        ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
+
+    if (result != 0) {
+        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + statusText);
+        return result;
+    }
+
+    if (IsErrorAnswer(answer)) {
+        PortalError error = ReadPortalError(answer);
+        state.PortalErrorNumber = std::move(error.Number);
+        state.PortalErrorMessage = std::move(error.Message);
+        if (!state.PortalErrorMessage.empty()) {
+            if (!noMessageBoxes)
+                MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + state.PortalErrorMessage).c_str(),
+                            "Fehler", MB_OK | MB_ICONERROR);
+            ReportLog("Fehlermeldung vom tolva-Server: " + state.PortalErrorMessage);
+        }
+        return errPortalError;
+    }
+
+    ReportLog("XML-Daten empfangen");
+    if (!WriteAnswerFile(targetDir, answer))
+        return errAnswerFile;
+    state.ContinueFlag = false;
+    try {
+        Continuation next = ReadContinuation(answer);
+        if (next.Requested) {
+            state.ContinueToken = std::move(next.Token);
+            state.ContinueFlag = true;
+        }
+    } catch (...) {
+        // A continuation block that cannot be read counts as none.
+    }
+    return depotNumber.empty() ? resOK : resDepotNrImport;
+}
+
+} // namespace
+
+int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t /*Reserved*/,
+                         const double *LastImport, const char *Params) {
+    try {
+        return Run(TargetDir, AdvisorNo, LastImport, Params);
+    } catch (...) {
+        // Exhausted memory or any other surprise: the state is as it was.
+        return errInternal;
+    }
+}
+
+} // namespace ImpApi_tolva_Main

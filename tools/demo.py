@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""./run demo: two real imports through the DLL against the loopback portal.
+
+The sample host loads dist/win64/ImpApi_tolva.dll and runs ExportXML twice in
+one loaded library; the override file points the plug-in at a local portal
+(plain HTTP). The first answer asks for a continuation, the second import
+sends the token back.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import urllib.parse
+
+ROOT = sys.argv[1] if len(sys.argv) > 1 else os.getcwd()
+sys.path.insert(0, os.path.join(ROOT, "tests", "portal"))
+import portal  # noqa: E402
+
+FIRST = (b'<?xml version="1.0" encoding="ISO-8859-1"?>\n<depot><position isin="DE0001234567" '
+         b'stueck="100"/><AfterImport><ActionType>ContinueImport</ActionType>'
+         b'<I_Token>T-2026-12-07-0001</I_Token></AfterImport></depot>\n')
+SECOND = (b'<?xml version="1.0" encoding="ISO-8859-1"?>\n<depot><position isin="DE0007654321" '
+          b'stueck="5"/></depot>\n')
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def main():
+    work = os.path.join(ROOT, "build", "demo")
+    shutil.rmtree(work, ignore_errors=True)
+    target = os.path.join(work, "import")
+    os.makedirs(target)
+    os.makedirs(os.path.join(work, "tolva"))
+    with portal.Portal() as p, p.server() as server:
+        server.script({"status": 200, "body": FIRST}, {"status": 200, "body": SECOND})
+        with open(os.path.join(work, "tolva", "tolva.ini"), "w") as ini:
+            ini.write("[Global]\r\nHttps=0\r\nServer=%s\r\nTimeout=30\r\n" % server.address)
+        print("Portal on http://%s, override file %s/tolva/tolva.ini\n" % (server.address, work))
+        params = ["UserLogin=demo\\nPassword=geheim\\nClient=Demo Host\\nClientVersion=1.0 beta"
+                  "\\nToken=host-token\\nNoMessageBoxes=true"] * 2
+        host = os.path.join(ROOT, "dist", "win64", "impapi-host.exe")
+        code = subprocess.call(["/usr/lib/wine/wine64", host, "import", windows_path(target), "0"] + params)
+        print("\nWhat the portal received:")
+        for i, request in enumerate(server.requests, 1):
+            fields = urllib.parse.parse_qsl(request["body"].decode("latin-1"), keep_blank_values=True,
+                                            encoding="latin-1")
+            print("  #%d %s %s: %s" % (i, request["method"], request["path"],
+                                      ", ".join("%s=%s" % f for f in fields if f[0] != "passwort")))
+    print("\ntolva.xml now holds:\n" + open(os.path.join(target, "tolva.xml"), "rb").read().decode("latin-1"))
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
