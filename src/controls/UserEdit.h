@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "controls/UserEdiX.h"
@@ -95,7 +96,9 @@ protected:
     };
 
 public:
-    template <class T> static T *Create(TComponent *Owner);
+    template <class T>
+        requires(std::is_base_of_v<TCustomUserEdit, T> && !std::is_abstract_v<T>)
+    static T *Create(TComponent *Owner);
     ~TCustomUserEdit() override;
 
     TUserEditState EditState() const { return editState_; }
@@ -212,8 +215,9 @@ public:
     ~TCompleted() override { this->DoneValues(); }
 };
 
-template <class T> T *TCustomUserEdit::Create(TComponent *Owner) {
-    static_assert(std::is_base_of_v<TCustomUserEdit, T>);
+template <class T>
+    requires(std::is_base_of_v<TCustomUserEdit, T> && !std::is_abstract_v<T>)
+T *TCustomUserEdit::Create(TComponent *Owner) {
     std::unique_ptr<T> edit(new TCompleted<T>(TCreateKey{}, Owner));
     TCustomUserEdit &self = *edit;
     self.InitValues();
