@@ -201,9 +201,16 @@ bool TCustomEditEx::Multiline() { return HandleAllocated() && (GetWindowLongA(Ha
 
 void TCustomEditEx::WndProc(TMessage &m) {
     if (m.Msg == WM_LBUTTONDOWN) {
-        // A click places the caret itself: the focus it brings selects nothing.
+        // A click takes the focus first, then places the caret: whatever the
+        // focus entry selected gives way to the click. A click that cannot
+        // take the focus (another field's check pulled it back) does nothing.
         mouseDown_ = true;
         ScopeExit up{[this] { mouseDown_ = false; }};
+        if (!Focused()) {
+            ::SetFocus(Handle());
+            if (!Focused())
+                return;
+        }
         TWinControl::WndProc(m);
         return;
     }
