@@ -354,7 +354,10 @@ void TWinControl::DestroyWnd() {
     for (TControl *c : std::vector<TControl *>(children_))
         if (auto *w = dynamic_cast<TWinControl *>(c))
             w->DestroyHandle();
-    handle_.reset(); // WM_NCDESTROY has released it already
+    // The handle stays set while the window is destroyed: its last messages
+    // still go to the class's procedure with it. WM_NCDESTROY releases it.
+    DestroyWindow(handle_.get());
+    handle_.release();
 }
 
 void TWinControl::WndProc(TMessage &m) {

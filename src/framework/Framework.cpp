@@ -49,6 +49,7 @@ WindowClass RegisterWindowClass(const char *Kind, const char *SystemClass, WNDPR
         throw Exception("too many window classes");
 
     WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
     WNDPROC defaultProc = DefWindowProcA;
     if (SystemClass) {
         if (!GetClassInfoExA(nullptr, SystemClass, &wc))
@@ -59,7 +60,6 @@ WindowClass RegisterWindowClass(const char *Kind, const char *SystemClass, WNDPR
         wc.style = CS_DBLCLKS | Style;
         wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     }
-    wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Proc;
     wc.hInstance = g_instance;
     wc.lpszClassName = name;

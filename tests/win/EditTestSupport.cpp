@@ -11,17 +11,6 @@ constexpr TControlDef Controls[] = {
 };
 constexpr TFormDef Layout = {.Name = "EditForm", .Caption = "Edit test", .ClientWidth = 200, .ClientHeight = 80,
                              .Controls = Controls};
-
-BOOL CALLBACK FindText(HWND w, LPARAM p) {
-    char cls[32];
-    GetClassNameA(w, cls, sizeof cls);
-    std::string text = WindowText(w);
-    if (lstrcmpiA(cls, "Static") == 0 && !text.empty()) {
-        *reinterpret_cast<std::string *>(p) = text;
-        return FALSE;
-    }
-    return TRUE;
-}
 } // namespace
 
 EditForm::EditForm() { LoadLayout(Layout); }
@@ -50,10 +39,10 @@ std::pair<int, int> Selection(HWND Window) {
 
 ModalScript::Step CloseErrorBox(std::string &Text) {
     return [&Text] {
-        HWND box = FindWindowA("#32770", nullptr);
-        if (!box || !IsWindowVisible(box))
+        HWND box = FindMessageBox();
+        if (!box)
             return false;
-        EnumChildWindows(box, FindText, reinterpret_cast<LPARAM>(&Text));
+        Text = MessageBoxText(box);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return true;
     };
@@ -67,16 +56,14 @@ StrayBoxGuard::StrayBoxGuard() : timer_(SetTimer(nullptr, 0, 100, Tick)) {}
 StrayBoxGuard::~StrayBoxGuard() { KillTimer(nullptr, timer_); }
 
 void CALLBACK StrayBoxGuard::Tick(HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindWindowA("#32770", nullptr);
-    if (!box || !IsWindowVisible(box)) {
+    HWND box = FindMessageBox();
+    if (!box) {
         g_boxTicks = 0;
         return;
     }
     if (++g_boxTicks < 20)
         return;
-    std::string text;
-    EnumChildWindows(box, FindText, reinterpret_cast<LPARAM>(&text));
-    ADD_FAILURE() << "unexpected error box: " << text;
+    ADD_FAILURE() << "unexpected error box: " << MessageBoxText(box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     g_boxTicks = 0;
 }

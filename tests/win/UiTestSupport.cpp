@@ -113,19 +113,39 @@ ModalScript::~ModalScript() {
 
 void CALLBACK ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
     ModalScript *s = g_script;
-    if (!s || s->Done())
+    if (!s)
         return;
     try {
-        if (++s->ticks_ > 330) {
+        if (++s->ticks_ == 330) { // also when a modal loop outlives its script
             ADD_FAILURE() << "script timed out at step " << s->next_;
             s->next_ = s->steps_.size();
             EnumThreadWindows(GetCurrentThreadId(), CloseWindow, 0);
             return;
         }
-        if (s->steps_[s->next_]())
+        if (!s->Done() && s->steps_[s->next_]())
             ++s->next_;
     } catch (...) {
         ADD_FAILURE() << "script step threw";
         s->next_ = s->steps_.size();
     }
 }
+
+namespace {
+BOOL CALLBACK MatchMessageBox(HWND w, LPARAM p) {
+    char cls[16];
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND *>(p) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND FindMessageBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::string MessageBoxText(HWND Box) { return WindowText(GetDlgItem(Box, 0xFFFF)); }

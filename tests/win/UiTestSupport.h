@@ -58,3 +58,7 @@ template <class F> ModalScript::Step Do(F f) {
         return true;
     };
 }
+
+// The visible message box ("#32770") of this thread, if any, and its text.
+HWND FindMessageBox();
+std::string MessageBoxText(HWND Box);

@@ -2,6 +2,7 @@
 // modal loops run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
