@@ -306,6 +306,11 @@ void TCustomUserEdit::NotifyChange() {
 void TCustomUserEdit::UpdateColors() {
     if (Loading() || destroying_)
         return;
+    if (!colorsSaved_) {
+        savedColor_ = Color();
+        savedFontColor_ = Font().Color;
+        colorsSaved_ = true;
+    }
     const bool enabled = Enabled();
     SetColor(enabled ? savedColor_ : g_disabled.Face);
     const TColor fontColor = enabled ? savedFontColor_ : g_disabled.GrayText;
@@ -320,6 +325,7 @@ void TCustomUserEdit::Loaded() {
     TCustomEditEx::Loaded();
     savedColor_ = Color();
     savedFontColor_ = Font().Color;
+    colorsSaved_ = true;
     UpdateColors();
     if (!KeepTextAtLoad())
         UpdateText();

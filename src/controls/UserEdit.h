@@ -202,7 +202,10 @@ private:
     std::string errPrompt_, formatEdit_, formatView_;
     TUserCheckResults checkResult_ = ucrOk;
     TColor errColor_ = 255;
+    // Taken at the end of loading; an edit made in code takes them when its
+    // colours are first updated, so that a colour set in code is kept.
     TColor savedColor_ = clWindow, savedFontColor_ = clWindowText;
+    bool colorsSaved_ = false;
     TCustomEditHistoryList *historyList_ = nullptr;
     bool inChange_ = false;
     int textMargin_ = 0;

@@ -201,12 +201,6 @@ TEST_F(EditText, BoundsSwitchTheirChecksOnlyWhenTheirTextChanges) {
     EXPECT_EQ(a->GetValueText(9), "");
 }
 
-TEST_F(EditText, ErrPromptReadsAsTheNameWhileEmpty) {
-    EXPECT_EQ(a->ErrPrompt(), "eFirst");
-    a->SetErrPrompt("EditText1");
-    EXPECT_EQ(a->ErrPrompt(), "EditText1");
-}
-
 // ---- history list
 
 struct RecordingList : TCustomEditHistoryList {
@@ -321,6 +315,7 @@ TEST(EditTextFromLayout, PropertiesInStoredOrderThenLoaded) {
     StoredForm f;
     EXPECT_EQ(f.eUser->CheckMode(), TUserCheckMode({ucmMaxCheck, ucmMinCheck})); // the later ValueMin wins
     EXPECT_EQ(f.eUser->ErrPrompt(), "EditText1");
+    EXPECT_EQ(f.ePassword->ErrPrompt(), "ePassword"); // empty: the name
     EXPECT_EQ(f.eUser->Text(), "start");
     EXPECT_EQ(f.eUser->Height(), 15); // no border: the stored height stays
     EXPECT_EQ(f.ePassword->PasswordChar(), '*');

@@ -344,6 +344,16 @@ TEST_F(UserEditCycle, DisabledColoursAndBackAtEnabling) {
     a->SetEnabled(true);
     EXPECT_EQ(a->Color(), clWindow);
     EXPECT_EQ(a->Font().Color, clWindowText);
+
+    // Made in code, never loaded: the colour set before the window is kept.
+    auto *c = TCustomUserEdit::Create<TEditText>(form.get());
+    c->SetParent(form.get());
+    c->SetColor(0x00CCFFCC);
+    c->SetEnabled(false);
+    c->HandleNeeded();
+    EXPECT_EQ(c->Color(), static_cast<TColor>(GetSysColor(COLOR_BTNFACE)));
+    c->SetEnabled(true);
+    EXPECT_EQ(c->Color(), 0x00CCFFCC);
 }
 
 } // namespace
