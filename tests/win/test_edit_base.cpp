@@ -315,6 +315,20 @@ TEST_F(EditBase, RightAlignedPaintingMasksAPassword) {
     EXPECT_NE(InkColumns(a).first, -1);
 }
 
+TEST_F(EditBase, AlignmentChangeWhileFocusedRecreatesTheWindowAndKeepsTheFocus) {
+    TEditText *e = form->eFirst;
+    form->Show();
+    Pump(20);
+    e->SetFocus();
+    Pump(10);
+    HWND before = e->Handle();
+    e->SetAlignment(taRightJustify);
+    EXPECT_NE(e->Handle(), before);
+    EXPECT_FALSE(IsWindow(before));
+    EXPECT_EQ(GetFocus(), e->Handle());
+    EXPECT_EQ(form->ActiveControl(), e);
+}
+
 TEST_F(EditBase, FontChangeClearsTheInnerMarginsOfAValidatedEdit) {
     TEditText *e = form->eFirst;
     e->SetFont({.Height = -13});
