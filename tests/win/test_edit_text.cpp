@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "EditTestSupport.h"
+#include "framework/StdCtrls.h"
 
 namespace {
 
@@ -285,8 +286,16 @@ struct StoredForm : TForm {
     StoredForm();
     TEditText *eUser = nullptr;
     TEditText *ePassword = nullptr;
+    TButton *btnOK = nullptr;
     int changes = 0;
+    std::string user, password; // taken when closed with OK
     void eUserChange(TComponent *) { ++changes; }
+    void FormClose(TComponent *, TCloseAction &) {
+        if (ModalResult() == mrOk) {
+            user = eUser->Value();
+            password = ePassword->Value();
+        }
+    }
 };
 using S = StoredForm;
 constexpr TControlDef StoredControls[] = {
@@ -305,9 +314,12 @@ constexpr TControlDef StoredControls[] = {
      .TabOrder = 1, .PasswordChar = '*', .More = [](TComponent &c) {
          static_cast<TEditText &>(c).SetBorderStyle(bsNone);
      }},
+    {.Create = Field<&S::btnOK>, .Name = "btnOK", .Left = 100, .Top = 110, .Width = 75, .Height = 25,
+     .Caption = "OK", .TabOrder = 2, .Default = true, .ModalResult = mrOk},
 };
 constexpr TFormDef StoredLayout = {.Name = "StoredForm", .Caption = "Stored", .ClientWidth = 200,
-                                   .ClientHeight = 120, .Controls = StoredControls};
+                                   .ClientHeight = 140, .OnClose = Handler<&S::FormClose>,
+                                   .Controls = StoredControls};
 StoredForm::StoredForm() { LoadLayout(StoredLayout); }
 
 TEST(EditTextFromLayout, PropertiesInStoredOrderThenLoaded) {
@@ -324,6 +336,27 @@ TEST(EditTextFromLayout, PropertiesInStoredOrderThenLoaded) {
     EXPECT_EQ(f.changes, before + 1);
     EXPECT_EQ(f.eUser->BorderStyle(), bsNone);
     EXPECT_TRUE(Style(f.ePassword->Handle()) & ES_PASSWORD);
+}
+
+// As the access-data dialog uses them: values put in before showing, and
+// after OK by Enter the values read back take over what is being typed.
+TEST(EditTextFromLayout, ValuesAfterOkTakeOverTheTypedText) {
+    InitFrameworkForTests();
+    StoredForm f;
+    f.eUser->SetValueMin(""); // no checks, as in the dialog
+    f.eUser->SetCheckMode({});
+    f.eUser->SetValue("user1");
+    f.ePassword->SetValue("pw");
+    ModalScript script({[&] { return f.HandleAllocated() && IsWindowVisible(f.Handle()); },
+                        Do([&] {
+                            EXPECT_EQ(GetFocus(), f.eUser->Handle());
+                            EXPECT_EQ(Selection(f.eUser->Handle()), std::make_pair(0, 5));
+                            PostChars(f.eUser->Handle(), "neu");
+                        }),
+                        Do([&] { PostKey(f.eUser->Handle(), VK_RETURN); })});
+    EXPECT_EQ(f.ShowModal(), mrOk);
+    EXPECT_EQ(f.user, "neu");
+    EXPECT_EQ(f.password, "pw");
 }
 
 // A class that leaves a value operation abstract cannot be created at all,
