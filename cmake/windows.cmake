@@ -18,6 +18,7 @@ add_library(impapi STATIC
   src/framework/StdCtrls.cpp
   src/controls/UserEdiX.cpp
   src/controls/UserEdit.cpp
+  src/controls/EditText.cpp
   src/transport/ImpApiDownloadProgress.cpp
   src/dialogs/ImpApi_tolva_PwDlg.cpp
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
