@@ -16,6 +16,9 @@ add_library(impapi STATIC
   src/framework/Controls.cpp
   src/framework/Forms.cpp
   src/framework/StdCtrls.cpp
+  src/controls/UserEdiX.cpp
+  src/controls/UserEdit.cpp
+  src/controls/EditText.cpp
   src/transport/ImpApiDownloadProgress.cpp
   src/dialogs/ImpApi_tolva_PwDlg.cpp
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp

@@ -121,6 +121,8 @@ public:
     void ApplyDef(const TControlDef &Def, TForm &Form) override;
 
     TNotifyEvent OnClick;
+    // The help topic that errors of this control refer to; 0: none.
+    int HelpContext = 0;
 
 protected:
     // Notifications after a property changed.

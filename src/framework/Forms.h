@@ -9,7 +9,8 @@
 
 #include "framework/Controls.h"
 
-enum TBorderStyle { bsSingle, bsDialog };
+// bsNone: a control without a frame (edits); forms use bsSingle and bsDialog.
+enum TBorderStyle { bsSingle, bsDialog, bsNone };
 enum TBevelCut { bvNone, bvLowered, bvRaised };
 enum TCloseAction { caNone, caHide, caFree };
 
@@ -59,8 +60,16 @@ struct TFormDef {
 // Field<&TMyForm::Label1>: creates the member's control, owned by the form.
 // Handler<&TMyForm::Label1Click>: calls the form's method as an event.
 namespace FormsDetail {
+// A class whose objects must be completed after construction offers
+// T::Create<T>(Owner); the layout then creates them through it.
+template <class T> T *NewComponent(TComponent *Owner) {
+    if constexpr (requires { T::template Create<T>(Owner); })
+        return T::template Create<T>(Owner);
+    else
+        return new T(Owner);
+}
 template <auto M, class C, class T> TComponent *CreateField(TForm &f) {
-    auto *c = new T(&f);
+    auto *c = NewComponent<T>(&f);
     static_cast<C &>(f).*M = c;
     return c;
 }

@@ -100,8 +100,13 @@ void HandleException() noexcept {
         } catch (...) {
             message = "Unbekannter Fehler";
         }
+        // The box takes the focus; it goes back to where it was (the field
+        // whose check failed, say), as the system does not always restore it.
+        HWND focus = GetFocus();
         MessageBoxA(nullptr, WithFullStop(std::move(message)).c_str(), ApplicationTitle().c_str(),
                     MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus) && GetFocus() != focus)
+            SetFocus(focus);
     } catch (...) {
         MessageBeep(MB_ICONERROR); // out of memory for the text: at least a sound
     }

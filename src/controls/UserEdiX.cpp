@@ -1,0 +1,242 @@
+#include "controls/UserEdiX.h"
+
+#include <algorithm>
+
+TCustomEditEx::TCustomEditEx(TComponent *Owner) : TWinControl(Owner) {
+    TControl::SetBounds(0, 0, 121, 25);
+    SetTabStop(true);
+    SetColor(clWindow);
+    FitHeightToFont();
+}
+
+void TCustomEditEx::SetMaxLength(int Value) {
+    if (maxLength_ == Value)
+        return;
+    maxLength_ = Value;
+    if (HandleAllocated())
+        ApplyMaxLength(Value);
+}
+
+void TCustomEditEx::SetBorderStyle(TBorderStyle Value) {
+    if (borderStyle_ == Value)
+        return;
+    borderStyle_ = Value;
+    UpdateFixedHeight();
+    RecreateWnd();
+}
+
+void TCustomEditEx::SetPasswordChar(char Value) {
+    if (passwordChar_ == Value)
+        return;
+    passwordChar_ = Value;
+    if (HandleAllocated()) {
+        SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(Value), 0);
+        SetWindowTextA(Handle(), Text().c_str()); // redrawn with the new masking
+    }
+}
+
+void TCustomEditEx::SetReadOnly(bool Value) {
+    if (readOnly_ == Value)
+        return;
+    readOnly_ = Value;
+    if (HandleAllocated())
+        SendMessageA(Handle(), EM_SETREADONLY, Value, 0);
+}
+
+void TCustomEditEx::SetAutoSize(bool Value) {
+    if (autoSize_ == Value)
+        return;
+    autoSize_ = Value;
+    UpdateFixedHeight();
+}
+
+void TCustomEditEx::SetCharCase(TEditCharCase Value) {
+    if (charCase_ == Value)
+        return;
+    charCase_ = Value;
+    RecreateWnd();
+}
+
+bool TCustomEditEx::TextModified() const {
+    if (HandleAllocated())
+        return SendMessageA(const_cast<TCustomEditEx *>(this)->Handle(), EM_GETMODIFY, 0, 0) != 0;
+    return keptModified_;
+}
+
+void TCustomEditEx::SetTextModified(bool Value) {
+    if (HandleAllocated())
+        SendMessageA(Handle(), EM_SETMODIFY, Value, 0);
+    else
+        keptModified_ = Value;
+}
+
+void TCustomEditEx::ApplyMaxLength(int Value) { SendMessageA(Handle(), EM_LIMITTEXT, Value, 0); }
+
+int TCustomEditEx::GetSelectionStart() {
+    DWORD start = 0;
+    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    return static_cast<int>(start);
+}
+
+int TCustomEditEx::GetSelectionLength() {
+    DWORD start = 0, end = 0;
+    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return static_cast<int>(end) - static_cast<int>(start);
+}
+
+std::string TCustomEditEx::GetSelectedText() {
+    const int start = GetSelectionStart(), length = GetSelectionLength();
+    if (length <= 0)
+        return {};
+    const std::string text = Text();
+    if (start < 0 || start >= static_cast<int>(text.size()))
+        return {};
+    return text.substr(start, length);
+}
+
+void TCustomEditEx::SetSelectionLength(int Value) {
+    const int start = GetSelectionStart();
+    SendMessageA(Handle(), EM_SETSEL, start, start + Value);
+    SendMessageA(Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+void TCustomEditEx::SetSelectionStart(int Value) { SendMessageA(Handle(), EM_SETSEL, Value, Value); }
+
+void TCustomEditEx::ClearText() { SetWindowTextA(Handle(), ""); }
+
+int TCustomEditEx::CopySelectedText(char *Buffer, int Size) {
+    if (!Buffer || Size <= 0)
+        return 0;
+    const int start = GetSelectionStart();
+    const std::string text = Text();
+    const int available = std::max(0, static_cast<int>(text.size()) - start);
+    const int count = std::clamp(std::min(GetSelectionLength(), available), 0, Size - 1);
+    std::copy_n(text.data() + std::min<size_t>(start, text.size()), count, Buffer);
+    Buffer[count] = '\0';
+    return count;
+}
+
+void TCustomEditEx::CopySelection() { SendMessageA(Handle(), WM_COPY, 0, 0); }
+void TCustomEditEx::PasteText() { SendMessageA(Handle(), WM_PASTE, 0, 0); }
+void TCustomEditEx::SelectWholeText() { SendMessageA(Handle(), EM_SETSEL, 0, -1); }
+
+void TCustomEditEx::ApplyDef(const TControlDef &Def, TForm &Form) {
+    TWinControl::ApplyDef(Def, Form);
+    SetPasswordChar(Def.PasswordChar);
+    SetMaxLength(Def.MaxLength);
+    if (Def.OnEvent)
+        OnChange = BindEvent(Def.OnEvent, Form);
+}
+
+void TCustomEditEx::NotifyChange() {
+    Changed();
+    if (OnChange)
+        OnChange(this);
+}
+
+void TCustomEditEx::UpdateFixedHeight() {
+    if (autoSize_ && borderStyle_ == bsSingle) {
+        fixedHeight_ = true;
+        FitHeightToFont();
+    } else {
+        fixedHeight_ = false;
+    }
+}
+
+void TCustomEditEx::FitHeightToFont() {
+    HDC dc = GetDC(nullptr);
+    TEXTMETRICA system{}, font{};
+    GetTextMetricsA(dc, &system);
+    HGDIOBJ old = SelectObject(dc, FontHandle());
+    GetTextMetricsA(dc, &font);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    const int extra = std::min(system.tmHeight, font.tmHeight) / 4 + GetSystemMetrics(SM_CYBORDER) * 4;
+    TControl::SetBounds(Left(), Top(), Width(), font.tmHeight + extra);
+}
+
+void TCustomEditEx::CreateParams(TCreateParams &Params) {
+    TWinControl::CreateParams(Params);
+    Params.Kind = "EditEx";
+    Params.SystemClass = "EDIT";
+    Params.Style |= ES_AUTOHSCROLL | ES_AUTOVSCROLL | (borderStyle_ == bsSingle ? WS_BORDER : 0) |
+                    (passwordChar_ ? ES_PASSWORD : 0) | (readOnly_ ? ES_READONLY : 0) |
+                    (charCase_ == ecUpperCase ? ES_UPPERCASE : charCase_ == ecLowerCase ? ES_LOWERCASE : 0) |
+                    (hideSelection_ ? 0 : ES_NOHIDESEL) | (oemConvert_ ? ES_OEMCONVERT : 0);
+}
+
+// Read-only edits of the old Far-East (non-NT) systems must be made writable
+// and switched to read-only after creation.
+void TCustomEditEx::CreateWindowHandle(const TCreateParams &Params) {
+    const bool farEast9x = (GetVersion() & 0x80000000u) && GetSystemMetrics(SM_DBCSENABLED);
+    if (farEast9x && (Params.Style & ES_READONLY)) {
+        TCreateParams writable = Params;
+        writable.Style &= ~ES_READONLY;
+        TWinControl::CreateWindowHandle(writable);
+        SendMessageA(Handle(), EM_SETREADONLY, TRUE, 0);
+        return;
+    }
+    TWinControl::CreateWindowHandle(Params);
+}
+
+void TCustomEditEx::CreateWnd() {
+    creating_ = true;
+    {
+        ScopeExit done{[this] { creating_ = false; }};
+        TWinControl::CreateWnd();
+    }
+    ApplyMaxLength(maxLength_);
+    SetTextModified(keptModified_);
+    if (passwordChar_)
+        SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar_), 0);
+    UpdateFixedHeight();
+}
+
+void TCustomEditEx::DestroyWnd() {
+    keptModified_ = TextModified();
+    TWinControl::DestroyWnd();
+}
+
+bool TCustomEditEx::Multiline() { return HandleAllocated() && (GetWindowLongA(Handle(), GWL_STYLE) & ES_MULTILINE); }
+
+void TCustomEditEx::WndProc(TMessage &m) {
+    if (m.Msg == WM_LBUTTONDOWN) {
+        // A click takes the focus first, then places the caret: whatever the
+        // focus entry selected gives way to the click. A click that cannot
+        // take the focus (another field's check pulled it back) does nothing.
+        mouseDown_ = true;
+        ScopeExit up{[this] { mouseDown_ = false; }};
+        if (!Focused()) {
+            ::SetFocus(Handle());
+            if (!Focused())
+                return;
+        }
+        TWinControl::WndProc(m);
+        return;
+    }
+    TWinControl::WndProc(m);
+}
+
+void TCustomEditEx::CommandNotify(WORD Code) {
+    if (Code == EN_CHANGE && !creating_)
+        NotifyChange();
+}
+
+// A single-line window reports a new text through EN_CHANGE itself.
+void TCustomEditEx::TextChanged() {
+    TWinControl::TextChanged();
+    if (!HandleAllocated() || Multiline())
+        NotifyChange();
+}
+
+void TCustomEditEx::FontChanged() {
+    TWinControl::FontChanged();
+    if (fixedHeight_)
+        FitHeightToFont();
+}
+
+void TCustomEditEx::DoEnter() {
+    if (autoSelect_ && !mouseDown_ && !Multiline())
+        SelectWholeText();
+    TWinControl::DoEnter();
+}
