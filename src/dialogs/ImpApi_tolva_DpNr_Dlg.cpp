@@ -1,5 +1,7 @@
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 
+#include "framework/Texts.h"
+
 namespace {
 using D = TImpApi_DepotNr_Dlg;
 constexpr TFontDef Font10 = {.Height = -13};
@@ -19,16 +21,6 @@ constexpr TFormDef Layout = {.Name = "ImpApi_DpNr_Dlg", .Caption = "ImpApi_DpNr_
                              .Controls = Controls};
 } // namespace
 
-std::string TrimControlChars(const std::string &Text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    size_t first = 0, last = Text.size();
-    while (first < last && blank(Text[first]))
-        ++first;
-    while (last > first && blank(Text[last - 1]))
-        --last;
-    return Text.substr(first, last - first);
-}
-
 TImpApi_DepotNr_Dlg::TImpApi_DepotNr_Dlg() { LoadLayout(Layout); }
 
 bool TImpApi_DepotNr_Dlg::Execute() {
@@ -36,7 +28,7 @@ bool TImpApi_DepotNr_Dlg::Execute() {
     eDepotNr->SetText(DepotNumber);
     const bool ok = ShowModal() == mrOk;
     if (ok)
-        DepotNumber = TrimControlChars(eDepotNr->Text());
+        DepotNumber = TrimControls(eDepotNr->Text());
     Close();
     return ok;
 }

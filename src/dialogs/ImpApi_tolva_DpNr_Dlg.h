@@ -21,6 +21,3 @@ public:
     bool Execute();
     void eDepotNrChange(TComponent *Sender);
 };
-
-// Text without the characters of codes 0 to 32 at both ends.
-std::string TrimControlChars(const std::string &Text);

@@ -16,16 +16,6 @@ std::string ParamValue(std::string_view Params, std::string_view Name, const Nam
     return {};
 }
 
-std::string TrimControls(std::string_view Value) {
-    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    std::size_t begin = 0, end = Value.size();
-    while (begin < end && isControl(Value[begin]))
-        ++begin;
-    while (end > begin && isControl(Value[end - 1]))
-        --end;
-    return std::string(Value.substr(begin, end - begin));
-}
-
 bool IsTrueSwitch(std::string_view TrimmedValue) {
     if (TrimmedValue.size() != 4)
         return false;

@@ -5,15 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "framework/Texts.h"
+
 using NameEqualsFn = std::function<bool(std::string_view, std::string_view)>;
 
 // The value of the first line (ended by CR, LF or CRLF) that contains "=" and
 // whose part before its first "=" equals Name; empty without such a line.
 // Names are compared as they stand, blanks included.
 std::string ParamValue(std::string_view Params, std::string_view Name, const NameEqualsFn &NameEquals);
-
-// Removes the characters with codes 0 to 32 at both ends.
-std::string TrimControls(std::string_view Value);
 
 // A switch is on when its trimmed value, in ASCII upper case, is exactly "TRUE".
 bool IsTrueSwitch(std::string_view TrimmedValue);

@@ -272,11 +272,5 @@ TEST_F(Prompts, DepotNumberCancelKeepsThePrefill) {
     EXPECT_EQ(dlg.DepotNumber, "99");
 }
 
-TEST(TrimControlChars, OnlyCodesUpTo32AtBothEnds) {
-    EXPECT_EQ(TrimControlChars(""), "");
-    EXPECT_EQ(TrimControlChars(" \t\r\n"), "");
-    EXPECT_EQ(TrimControlChars("\xA0" "12\xE4"), "\xA0" "12\xE4"); // bytes above 127 are no blanks
-    EXPECT_EQ(TrimControlChars("\x20!\x21"), "!!");
-}
 
 } // namespace

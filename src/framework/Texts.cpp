@@ -1,0 +1,11 @@
+#include "framework/Texts.h"
+
+std::string TrimControls(std::string_view Value) {
+    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    std::size_t begin = 0, end = Value.size();
+    while (begin < end && isControl(Value[begin]))
+        ++begin;
+    while (end > begin && isControl(Value[end - 1]))
+        --end;
+    return std::string(Value.substr(begin, end - begin));
+}
