@@ -89,11 +89,13 @@ int32_t ReadIniInteger(const std::string &path, const char *key, int32_t current
 // The optional override file beside the target folder. Every failure here is
 // ignored; what was read before it stays in force.
 bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
+    bool active = false;
     try {
         const std::string path = targetDir + "\\..\\tolva\\tolva.ini";
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return false;
+        active = true;
         ReportLog("Konfigurationsdatei aktiv: " + path);
         // The profile functions look for relative names in the Windows folder:
         // read the very file that was found.
@@ -106,10 +108,10 @@ bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
         settings.Accept = ReadIniText(file, "Accept", settings.Accept);
         settings.Headers = ReadIniText(file, "Headers", settings.Headers);
         settings.TimeoutSec = ReadIniInteger(file, "Timeout", settings.TimeoutSec);
-        return true;
     } catch (...) {
-        return true;
+        // What was read before the failure stays in force.
     }
+    return active;
 }
 
 // Time of day as hh:nn:ss with the user's time separator.
@@ -246,7 +248,7 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
         if (!state.PortalErrorMessage.empty()) {
             if (!noMessageBoxes)
                 MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + state.PortalErrorMessage).c_str(),
-                            "Fehler", MB_OK | MB_ICONERROR);
+                            "Fehler", MB_OK | MB_ICONERROR | MB_TASKMODAL);
             ReportLog("Fehlermeldung vom tolva-Server: " + state.PortalErrorMessage);
         }
         return errPortalError;
