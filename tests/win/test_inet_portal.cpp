@@ -27,7 +27,7 @@ public:
     explicit CertificatePrompt(int Button)
         : thread_([this, Button] {
               while (!stop_) {
-                  if (HWND prompt = FindWindowA("#32770", "Security Warning"); prompt && IsWindowVisible(prompt)) {
+                  if (HWND prompt = OwnPrompt(); prompt && IsWindowVisible(prompt)) {
                       ++answered_;
                       PostMessageA(prompt, WM_COMMAND, Button, 0);
                       while (!stop_ && IsWindow(prompt))
@@ -43,6 +43,15 @@ public:
     int Answered() const { return answered_; }
 
 private:
+    static HWND OwnPrompt() {
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Security Warning"));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId())
+                return w;
+        }
+        return nullptr;
+    }
     std::atomic<bool> stop_{false};
     std::atomic<int> answered_{0};
     std::thread thread_;
