@@ -67,3 +67,8 @@ if(IMPAPI_TESTS)
   enable_testing()
   add_subdirectory(tests/win)
 endif()
+
+# Transport benchmark (./run bench): HttpsRequest against a plain WinINet loop.
+add_executable(inet-bench tools/bench/inet-bench.cpp)
+target_link_libraries(inet-bench PRIVATE impapi psapi)
+target_link_options(inet-bench PRIVATE ${IMPAPI_STATIC_LINK})

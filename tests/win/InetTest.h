@@ -32,6 +32,8 @@ struct InetCall {
         TResponseSink sink;
         InetOutcome out;
         out.status = "stale";
+        // Whatever the path, the call must leave the app-starting cursor.
+        Framework::SetScreenCursor(IDC_ARROW);
         out.result = HttpsRequest(server, objectName, verb, secure, authUser, authPassword, acceptType, headers, body,
                                   timeoutSec, sink, out.status, logToHost, showProgress);
         out.body = sink.Substr(0, sink.Size());

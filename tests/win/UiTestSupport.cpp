@@ -23,7 +23,17 @@ void Pump(DWORD Milliseconds) {
     } while (GetTickCount() - start < Milliseconds);
 }
 
-HWND FindForm(const char *Caption) { return FindWindowA(FormClass, Caption); }
+// Only this process's windows: ctest runs test programs side by side on one
+// Wine desktop, and another program's progress window has the same caption.
+HWND FindForm(const char *Caption) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, FormClass, Caption));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId())
+            return w;
+    }
+    return nullptr;
+}
 
 namespace {
 struct ChildSearch {

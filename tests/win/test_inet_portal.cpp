@@ -20,14 +20,14 @@ protected:
     }
 };
 
-// Answers the platform's certificate prompt from another thread, as a user
-// would: the prompt is modal on the thread that sends.
-class CertificatePrompt {
+// Answers the platform's prompt (a dialog of this process) from another
+// thread, as a user would: the prompt is modal on the thread that sends.
+class PlatformPrompt {
 public:
-    explicit CertificatePrompt(int Button)
-        : thread_([this, Button] {
+    explicit PlatformPrompt(int Button, const char *Caption = nullptr)
+        : caption_(Caption), thread_([this, Button] {
               while (!stop_) {
-                  if (HWND prompt = FindWindowA("#32770", "Security Warning"); prompt && IsWindowVisible(prompt)) {
+                  if (HWND prompt = OwnPrompt(); prompt && IsWindowVisible(prompt)) {
                       ++answered_;
                       PostMessageA(prompt, WM_COMMAND, Button, 0);
                       while (!stop_ && IsWindow(prompt))
@@ -36,13 +36,23 @@ public:
                   Sleep(20);
               }
           }) {}
-    ~CertificatePrompt() {
+    ~PlatformPrompt() {
         stop_ = true;
         thread_.join();
     }
     int Answered() const { return answered_; }
 
 private:
+    HWND OwnPrompt() const {
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", caption_));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId())
+                return w;
+        }
+        return nullptr;
+    }
+    const char *caption_;
     std::atomic<bool> stop_{false};
     std::atomic<int> answered_{0};
     std::thread thread_;
@@ -202,7 +212,7 @@ TEST_F(InetPortal, NoAnswerHeadWithinTheTimeOut) {
 TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
-    CertificatePrompt user(IDOK);
+    PlatformPrompt user(IDOK, "Security Warning");
     const InetOutcome out = call.Run();
     EXPECT_EQ(user.Answered(), 1);
     EXPECT_EQ(out.result, 0);
@@ -217,7 +227,7 @@ TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
 TEST_F(InetPortal, SelfSignedCertificateDeclinedInThePrompt) {
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
-    CertificatePrompt user(IDCANCEL);
+    PlatformPrompt user(IDCANCEL, "Security Warning");
     const InetOutcome out = call.Run();
     EXPECT_EQ(user.Answered(), 1);
     EXPECT_EQ(out.result, errInetRequest);
