@@ -1,7 +1,8 @@
 #pragma once
 // Reading the portal's answer: the error answer's elements and the
 // continuation block. Pure and generic over the answer's storage: Text needs
-// Size(), Find(needle, from) (npos when absent) and Substr(pos, count).
+// Size(), StartsWith(prefix), Find(needle, from) (npos when absent) and
+// Substr(pos, count).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,7 +11,7 @@ inline constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
 
 // Only an answer whose first seven characters are "<error>" is an error answer.
 template <class Text> bool IsErrorAnswer(const Text &Answer) {
-    return Answer.Size() >= 7 && Answer.Find("<error>", 0) == 0;
+    return Answer.StartsWith("<error>");
 }
 
 // The text between the first Open and the first Close inside [Begin, End):

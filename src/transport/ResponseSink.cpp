@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 TResponseSink::TResponseSink(std::size_t BlockSize) : blockSize_(std::max<std::size_t>(BlockSize, 1)) {}
 
@@ -34,15 +35,18 @@ std::size_t TResponseSink::Find(std::string_view Needle, std::size_t From) const
         return Needle.empty() && From <= size_ ? From : npos;
     if (Needle.empty())
         return From;
+    // Skips ahead by up to the needle's length: answers are large and the
+    // tags searched for are long.
+    const std::boyer_moore_horspool_searcher searcher(Needle.begin(), Needle.end());
     std::size_t start;
     for (std::size_t i = BlockAt(From, start); i < blocks_.size(); start += blocks_[i].size, ++i) {
         const std::string_view block(blocks_[i].data.get(), blocks_[i].size);
         const std::size_t offset = std::max(From, start) - start;
         // A match that lies wholly inside this block comes before any that
         // straddles its end.
-        const std::size_t inside = block.find(Needle, offset);
-        if (inside != std::string_view::npos)
-            return start + inside;
+        const auto hit = std::search(block.begin() + offset, block.end(), searcher);
+        if (hit != block.end())
+            return start + (hit - block.begin());
         const std::size_t end = start + block.size();
         const std::size_t tail = std::max(start + offset, end - std::min(end - start, Needle.size() - 1));
         const std::string straddle = Substr(tail, end - tail + Needle.size() - 1);

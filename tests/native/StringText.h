@@ -8,6 +8,7 @@
 struct StringText {
     std::string_view s;
     std::size_t Size() const { return s.size(); }
+    bool StartsWith(std::string_view prefix) const { return s.substr(0, prefix.size()) == prefix; }
     std::size_t Find(std::string_view needle, std::size_t from) const {
         const std::size_t pos = s.find(needle, from);
         return pos == std::string_view::npos ? NotFound : pos;

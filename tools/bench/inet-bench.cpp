@@ -1,7 +1,11 @@
-// Transport benchmark: one answer read either by a minimal plain WinINet loop
-// or by HttpsRequest into a response sink, timed, with the process's memory.
+// Transport and import benchmarks: one answer read by a minimal plain WinINet
+// loop, by HttpsRequest into a response sink, or by a whole import run, timed,
+// with the process's memory.
 //
 //   inet-bench plain|keep|request SERVER OBJECT
+//   inet-bench readwrite SERVER OBJECT FILE    plain loop writing each chunk to FILE
+//   inet-bench import SERVER OBJECT TARGETDIR  ExportXML (the override file beside
+//                                              TARGETDIR points at SERVER)
 // prints one line: mode bytes seconds result start_rss peak_rss
 #include <windows.h>
 #include <psapi.h>
@@ -14,6 +18,7 @@
 
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_Main.h"
 #include "transport/ImpApiDownloadProgress.h"
 #include "transport/ImpApiINet.h"
 
@@ -38,7 +43,8 @@ void __stdcall Host(int32_t, int32_t, const char *) {}
 
 // The least one can do with WinINet: open, send, read into one buffer; with
 // Keep, the bytes are also kept in memory, as a download must.
-int64_t PlainRead(const char *server, const char *object, TResponseSink *keep = nullptr) {
+int64_t PlainRead(const char *server, const char *object, TResponseSink *keep = nullptr,
+                  HANDLE file = INVALID_HANDLE_VALUE) {
     HINTERNET session = InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     HINTERNET connection = InternetConnectA(session, server, 80, "", "", INTERNET_SERVICE_HTTP, 0, 0);
     const char *accept[] = {"*/*", nullptr};
@@ -54,6 +60,9 @@ int64_t PlainRead(const char *server, const char *object, TResponseSink *keep = 
             total += read;
             if (keep)
                 keep->Append(buffer.get(), read);
+            DWORD written = 0;
+            if (file != INVALID_HANDLE_VALUE && (!WriteFile(file, buffer.get(), read, &written, nullptr) || written != read))
+                return -1;
         }
     }
     InternetCloseHandle(request);
@@ -65,12 +74,13 @@ int64_t PlainRead(const char *server, const char *object, TResponseSink *keep = 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: inet-bench plain|keep|request SERVER OBJECT\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: inet-bench plain|keep|request|readwrite|import SERVER OBJECT [PATH]\n");
         return 2;
     }
     Framework::Initialize(GetModuleHandleA(nullptr));
     ImpApiMain::Initialize();
+    ImpApi_tolva_Main::Initialize();
     RegProgrCallback(&Host);
     const std::string mode = argv[1];
     // The host is a GUI program whose windowing is loaded long before an
@@ -84,7 +94,19 @@ int main(int argc, char **argv) {
     // The sink's wipe and release at the end are not timed.
     TResponseSink sink;
     const double start = Now();
-    if (mode == "plain" || mode == "keep") {
+    if (mode == "readwrite" && argc == 5) {
+        HANDLE file = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bytes = PlainRead(argv[2], argv[3], nullptr, file);
+        CloseHandle(file);
+        seconds = Now() - start;
+    } else if (mode == "import" && argc == 5) {
+        const double lastImport = 1;
+        result = ExportXML(argv[4], "4711", 0, &lastImport, "UserLogin=bench\nPassword=bench");
+        seconds = Now() - start;
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExA((std::string(argv[4]) + "\\tolva.xml").c_str(), GetFileExInfoStandard, &data);
+        bytes = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    } else if (mode == "plain" || mode == "keep") {
         bytes = PlainRead(argv[2], argv[3], mode == "keep" ? &sink : nullptr);
         seconds = Now() - start;
     } else {
