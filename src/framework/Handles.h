@@ -2,7 +2,6 @@
 // Move-only owners of OS handles, one small template with a typedef per kind,
 // and a scope-exit helper for what is not a handle (cursor, disabled windows).
 #include <windows.h>
-#include <wininet.h>
 
 #include <utility>
 
@@ -51,7 +50,6 @@ using UniqueWindow = UniqueHandle<HandleTraits::NullInvalid<HWND, DestroyWindow>
 using UniqueFont = UniqueHandle<HandleTraits::NullInvalid<HFONT, HandleTraits::DeleteGdi>>;
 using UniqueBrush = UniqueHandle<HandleTraits::NullInvalid<HBRUSH, HandleTraits::DeleteGdi>>;
 using UniqueRegKey = UniqueHandle<HandleTraits::NullInvalid<HKEY, RegCloseKey>>;
-using UniqueInternet = UniqueHandle<HandleTraits::NullInvalid<HINTERNET, InternetCloseHandle>>;
 using UniqueFile = UniqueHandle<HandleTraits::File>;
 
 template <class F> class ScopeExit {

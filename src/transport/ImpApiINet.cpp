@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "framework/Framework.h"
+#include "framework/Handles.h"
 #include "plugin/ImpApiMain.h"
 #include "transport/ImpApiDownloadProgress.h"
 
@@ -47,38 +48,13 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
                                 INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
 constexpr DWORD kChunk = 65535;
 
-// An Internet handle that closes through the table.
-class TInternetHandle {
-public:
-    TInternetHandle() = default;
-    explicit TInternetHandle(HINTERNET Handle) : handle_(Handle) {}
-    TInternetHandle(TInternetHandle &&Other) noexcept : handle_(std::exchange(Other.handle_, nullptr)) {}
-    TInternetHandle &operator=(TInternetHandle &&Other) noexcept {
-        std::swap(handle_, Other.handle_);
-        return *this;
-    }
-    ~TInternetHandle() { Close(); }
-    void Close() {
-        if (handle_)
-            WinINet.InternetCloseHandle(std::exchange(handle_, nullptr));
-    }
-    HINTERNET Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    HINTERNET handle_ = nullptr;
+// Internet handles close through the table, so that tests see the order.
+struct SeamInternetTraits {
+    using Type = HINTERNET;
+    static HINTERNET Invalid() { return nullptr; }
+    static void Close(HINTERNET Handle) { WinINet.InternetCloseHandle(Handle); }
 };
-
-template <class F> class TScopeExit {
-public:
-    explicit TScopeExit(F Action) : action_(std::move(Action)) {}
-    ~TScopeExit() { action_(); }
-    TScopeExit(const TScopeExit &) = delete;
-    TScopeExit &operator=(const TScopeExit &) = delete;
-
-private:
-    F action_;
-};
+using TInternetHandle = UniqueHandle<SeamInternetTraits>;
 
 // Option failures are of no consequence to the request: ignored, like the
 // exceptions a replaced table may raise.
@@ -152,7 +128,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
     StatusText.clear();
     Framework::SetScreenCursor(IDC_WAIT);
     // Declared before the handles: the cursor changes after they are closed.
-    const TScopeExit cursor([] { Framework::SetScreenCursor(IDC_APPSTARTING); });
+    const ScopeExit cursor([] { Framework::SetScreenCursor(IDC_APPSTARTING); });
 
     TInternetHandle session(WinINet.InternetOpenA("VEKT-ImportApi", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
@@ -161,12 +137,12 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
     }
     DWORD securityFlags = 0;
     if (TimeoutSec > 0)
-        SetTimeouts(session.Get(), TimeoutSec);
-    IgnoreRevocation(session.Get(), securityFlags);
+        SetTimeouts(session.get(), TimeoutSec);
+    IgnoreRevocation(session.get(), securityFlags);
 
     TInternetHandle connection, request;
     for (;;) {
-        connection = TInternetHandle(WinINet.InternetConnectA(session.Get(), Server.c_str(),
+        connection = TInternetHandle(WinINet.InternetConnectA(session.get(), Server.c_str(),
                                                               Secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT,
                                                               AuthUser.c_str(), AuthPassword.c_str(),
                                                               INTERNET_SERVICE_HTTP, 0, 0));
@@ -175,12 +151,12 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             return errInetConnect;
         }
         if (TimeoutSec > 0) {
-            SetTimeouts(connection.Get(), TimeoutSec);
-            IgnoreRevocation(connection.Get(), securityFlags);
+            SetTimeouts(connection.get(), TimeoutSec);
+            IgnoreRevocation(connection.get(), securityFlags);
         }
 
         LPCSTR acceptTypes[2] = {AcceptType.c_str(), nullptr};
-        request = TInternetHandle(WinINet.HttpOpenRequestA(connection.Get(), Verb.c_str(), ObjectName.c_str(), nullptr,
+        request = TInternetHandle(WinINet.HttpOpenRequestA(connection.get(), Verb.c_str(), ObjectName.c_str(), nullptr,
                                                            nullptr, acceptTypes,
                                                            kRequestFlags | (Secure ? INTERNET_FLAG_SECURE : 0), 0));
         if (!request) {
@@ -188,13 +164,13 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             return errInetService;
         }
         if (TimeoutSec > 0) {
-            SetTimeouts(request.Get(), TimeoutSec);
-            IgnoreRevocation(request.Get(), securityFlags);
+            SetTimeouts(request.get(), TimeoutSec);
+            IgnoreRevocation(request.get(), securityFlags);
         }
 
         try {
             // The certificate prompt: as long as the user accepts, send again.
-            while (!WinINet.HttpSendRequestA(request.Get(), Headers.c_str(), static_cast<DWORD>(Headers.size()),
+            while (!WinINet.HttpSendRequestA(request.get(), Headers.c_str(), static_cast<DWORD>(Headers.size()),
                                              const_cast<char *>(Body.c_str()), static_cast<DWORD>(Body.size()))) {
                 const DWORD error = WinINet.GetLastError();
                 if (error != ERROR_INTERNET_SEC_CERT_DATE_INVALID && error != ERROR_INTERNET_SEC_CERT_CN_INVALID &&
@@ -204,7 +180,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
                 }
                 LPVOID data = nullptr;
                 const DWORD selection = WinINet.InternetErrorDlg(
-                    GetDesktopWindow(), request.Get(), error,
+                    GetDesktopWindow(), request.get(), error,
                     FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
                     &data);
                 log([selection] { return "InternetErrorDlg: Selection = " + std::to_string(selection); });
@@ -218,12 +194,12 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             return errInetUnspecified;
         }
 
-        if (!QueryHeader(request.Get(), HTTP_QUERY_STATUS_CODE, StatusText))
+        if (!QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
             StatusText = "200";
         if (StatusText != "407")
             break;
         LPVOID data = nullptr;
-        const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.Get(), ERROR_INTERNET_INCORRECT_PASSWORD,
+        const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
                                                          FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
                                                          &data);
         if (selection == ERROR_SUCCESS) {
@@ -234,8 +210,8 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             return result;
         // Retry with credentials: a fresh connection and request. The old
         // connection is closed too rather than left open until the end.
-        request.Close();
-        connection.Close();
+        request.reset();
+        connection.reset();
     }
 
     if (StatusText == "401" || StatusText == "403") {
@@ -256,7 +232,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
     }
 
     std::string lengthText;
-    const int32_t expectedLength = QueryHeader(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
+    const int32_t expectedLength = QueryHeader(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
                                        ? ParseLength(lengthText) : 0;
     const auto hideProgress = [&] {
         if (ShowProgress) {
@@ -273,7 +249,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         for (;;) {
             DWORD read = 0;
-            if (!WinINet.InternetReadFile(request.Get(), buffer.get(), kChunk, &read)) {
+            if (!WinINet.InternetReadFile(request.get(), buffer.get(), kChunk, &read)) {
                 // A body that breaks off is not complete, whatever length it announced.
                 readFailed = true;
                 break;
