@@ -19,6 +19,8 @@ public:
     using TCustomUserMaskEdit::CheckComplete;
     using TCustomUserMaskEdit::MergeText;
     using TCustomUserMaskEdit::PlaceCaret;
+    using TCustomUserMaskEdit::ValidateMask;
+    bool editable = true;
 
 protected:
     TTestMaskEdit(TCreateKey Key, TComponent *Owner) : TCustomUserMaskEdit(Key, Owner) {}
@@ -27,6 +29,7 @@ protected:
     void NewValue(std::any &Slot) override { Slot = std::string(); }
     void DisposeValue(std::any &Slot) override { Slot.reset(); }
     void UndoValue() override {}
+    bool CanEdit() override { return editable; }
     void RejectBeep() override {
         ++beeps;
         TCustomUserMaskEdit::RejectBeep();
@@ -260,6 +263,58 @@ TEST_F(MaskEdit, EnterPutsTheCaretOnTheFirstGapAndReportsNothing) {
     Press(VK_RETURN);
     EXPECT_EQ(Selection(edit->Handle()), Sel(1, 2));
     EXPECT_TRUE(edit->TextModified());
+}
+
+TEST_F(MaskEdit, AFailedCheckFromOutsideTakesTheFocusBackWithoutANewEntry) {
+    form->eFirst->SetFocus();
+    Pump(5);
+    edit->SetText(Date("1_/__"));
+    edit->SetTextModified(true);
+    const int entries = enters;
+    edit->ValidateMask();
+    EXPECT_EQ(GetFocus(), edit->Handle());
+    EXPECT_EQ(enters, entries);
+    EXPECT_FALSE(edit->ReEnterPending());
+    EXPECT_EQ(edit->Text(), Date("1_/__")); // a full entry would show the value
+    EXPECT_EQ(Selection(edit->Handle()), Sel(1, 2));
+    EXPECT_FALSE(edit->Unfocused());
+}
+
+TEST_F(MaskEdit, UnfocusedTheCaretIsNoBlock) {
+    Press(VK_TAB);
+    ASSERT_TRUE(edit->Unfocused());
+    edit->PlaceCaret(1);
+    EXPECT_EQ(Selection(edit->Handle()), Sel(2, 2));
+    EXPECT_EQ(edit->CaretPosition(), 1);
+}
+
+TEST_F(MaskEdit, AnEditThatCannotEditOnlyCopiesAndAbandons) {
+    TypeDate("12/34");
+    edit->editable = false;
+    SetClipboard(edit->Handle(), "99");
+    At(0);
+    Chars("5");
+    Press(VK_DELETE);
+    Press(VK_BACK);
+    SendMessageA(edit->Handle(), WM_PASTE, 0, 0);
+    SendMessageA(edit->Handle(), EM_SETSEL, 0, 2);
+    SendMessageA(edit->Handle(), WM_CUT, 0, 0);
+    EXPECT_EQ(edit->Text(), Date("12/34"));
+    EXPECT_EQ(Clipboard(edit->Handle()), "12");
+    EXPECT_EQ(edit->beeps, 0);
+    Press(VK_ESCAPE);
+    EXPECT_EQ(edit->Text(), Date("__/__"));
+}
+
+TEST_F(MaskEdit, PastingFromAnEmptyClipboardChangesNothing) {
+    TypeDate("12/34");
+    ASSERT_TRUE(OpenClipboard(edit->Handle()));
+    EmptyClipboard();
+    CloseClipboard();
+    At(1);
+    SendMessageA(edit->Handle(), WM_PASTE, 0, 0);
+    EXPECT_EQ(edit->Text(), Date("12/34"));
+    EXPECT_EQ(Selection(edit->Handle()), Sel(1, 2));
 }
 
 TEST_F(MaskEdit, CompleteTextNeedsEveryRequiredPositionAndBlanksOnlyAtC) {
