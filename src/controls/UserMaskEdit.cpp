@@ -29,6 +29,16 @@ char LocaleChar(LCTYPE Type, char Default) {
     return GetLocaleInfoA(LOCALE_USER_DEFAULT, Type, buffer, sizeof buffer) > 1 ? buffer[0] : Default;
 }
 
+// Ctrl+C, Ctrl+V and Ctrl+X as the window would take them.
+UINT ClipboardMessage(char Key) {
+    switch (Key) {
+    case 3: return WM_COPY;
+    case 22: return WM_PASTE;
+    case 24: return WM_CUT;
+    default: return 0;
+    }
+}
+
 bool IsEditable(TMaskCharKind Kind) { return Kind == mkRequired || Kind == mkOptional; }
 bool IsLiteral(TMaskCharKind Kind) { return Kind == mkLiteral || Kind == mkLocaleLiteral; }
 
@@ -408,10 +418,12 @@ void TCustomUserMaskEdit::KeyPress(char &Key) {
     if (Key != 0 && Focused()) {
         if (Key == 27) {
             AbandonEdit();
+        } else if (const UINT clipboard = ClipboardMessage(Key)) {
+            Perform(clipboard);
         } else if (CanEdit() && !ReadOnly() && Key != 8) {
             if (Key == 13) {
                 ValidateMask();
-            } else {
+            } else if (static_cast<unsigned char>(Key) >= ' ') { // no control character enters the text
                 auto [s, e] = Selection();
                 if (e - s > 1) {
                     DeleteKey(VK_DELETE);

@@ -36,6 +36,28 @@ protected:
     }
 };
 
+// Two mask edits from a layout table, given a value while loading; the
+// first also gets a mask.
+struct MaskForm : TForm {
+    MaskForm();
+    TTestMaskEdit *eMasked = nullptr;
+    TTestMaskEdit *ePlain = nullptr;
+};
+void GiveValue(TComponent &c) { static_cast<TTestMaskEdit &>(c).value = "11/11"; }
+void GiveValueAndMask(TComponent &c) {
+    GiveValue(c);
+    static_cast<TTestMaskEdit &>(c).SetMask("00/00");
+}
+constexpr TControlDef MaskControls[] = {
+    {.Create = Field<&MaskForm::eMasked>, .Name = "eMasked", .Left = 8, .Top = 8, .Width = 80, .Height = 21,
+     .More = GiveValueAndMask},
+    {.Create = Field<&MaskForm::ePlain>, .Name = "ePlain", .Left = 8, .Top = 40, .Width = 80, .Height = 21,
+     .More = GiveValue},
+};
+constexpr TFormDef MaskLayout = {.Name = "MaskForm", .Caption = "Mask test", .ClientWidth = 120,
+                                 .ClientHeight = 80, .Controls = MaskControls};
+MaskForm::MaskForm() { LoadLayout(MaskLayout); }
+
 // Keys are served at once: the handling is synchronous.
 void Press(WORD key) {
     PostKey(GetFocus(), key);
@@ -146,6 +168,14 @@ TEST_F(MaskEdit, AssignmentLaysOutTheBlankTemplate) {
     edit->SetMask("");
     EXPECT_FALSE(edit->HasMask());
     EXPECT_EQ(edit->Text(), "");
+}
+
+TEST(MaskEditLoading, AMaskedEditKeepsItsTemplateWhenLoaded) {
+    InitFrameworkForTests();
+    MaskForm form;
+    EXPECT_EQ(form.eMasked->Text().size(), 5u);
+    EXPECT_EQ(form.eMasked->Text().substr(0, 2), "__");
+    EXPECT_EQ(form.ePlain->Text(), "11/11"); // unmasked: the value is shown
 }
 
 TEST_F(MaskEdit, TypingFillsPositionsSkipsAndJumpsOverTheSeparator) {
@@ -304,6 +334,25 @@ TEST_F(MaskEdit, AnEditThatCannotEditOnlyCopiesAndAbandons) {
     EXPECT_EQ(edit->beeps, 0);
     Press(VK_ESCAPE);
     EXPECT_EQ(edit->Text(), Date("__/__"));
+}
+
+TEST_F(MaskEdit, ControlKeysUseTheClipboardAndNeverEnterTheText) {
+    edit->SetMask("cccc");
+    SetClipboard(edit->Handle(), "ab");
+    At(0);
+    Chars("\x16"); // Ctrl+V
+    EXPECT_EQ(edit->Text(), "ab__");
+    SendMessageA(edit->Handle(), EM_SETSEL, 0, 2);
+    Chars("\x03"); // Ctrl+C
+    EXPECT_EQ(Clipboard(edit->Handle()), "ab");
+    At(0);
+    Chars("\x18"); // Ctrl+X
+    EXPECT_EQ(Clipboard(edit->Handle()), "a");
+    EXPECT_EQ(edit->Text(), "_b__");
+    At(2);
+    Chars("\x01\x1A");
+    EXPECT_EQ(edit->Text(), "_b__");
+    EXPECT_EQ(edit->beeps, 0);
 }
 
 TEST_F(MaskEdit, PastingFromAnEmptyClipboardChangesNothing) {
