@@ -1,7 +1,8 @@
 // The mask edit on a real EDIT window of a shown form: typing, the block
 // caret, literals skipped and jumped to, Delete and Backspace, Enter on an
 // incomplete text, paste and cut, arrows with and without Shift and Ctrl,
-// Home and End, the mouse, read-only, Escape, the dialog code, assignment.
+// Home and End, the mouse, read-only, Escape, the control keys of the
+// clipboard, the dialog code, mask assignment and loading.
 #include <gtest/gtest.h>
 
 #include "EditTestSupport.h"
