@@ -19,6 +19,7 @@ add_library(impapi STATIC
   src/controls/UserEdiX.cpp
   src/controls/UserEdit.cpp
   src/controls/EditText.cpp
+  src/controls/UserMaskEdit.cpp
   src/transport/ImpApiDownloadProgress.cpp
   src/dialogs/ImpApi_tolva_PwDlg.cpp
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
