@@ -54,9 +54,6 @@ enum {
 #define IMPAPI_USER_BUFFER_SIZE 128     /* ApiDataDialog: UserText and PasswordText */
 #define IMPAPI_EXTRA_BUFFER_SIZE 4096   /* ApiDataDialog: ExtraData */
 
-/* Results of ApiDataDialog. */
-enum { mrDialogOK = 1, mrDialogCancel = 2 };
-
 #ifdef _WIN32
 
 typedef void(__stdcall *TProgrCallback)(int32_t Kind, int32_t Number, const char *Text);

@@ -320,6 +320,39 @@ TEST_F(DataDialog, UnloadBeforeTheHostServesItsQueueLeavesNoWindowBehind) {
     EXPECT_EQ(Run(u), 1);
 }
 
+TEST_F(DataDialog, NullTextsReadAsEmptyAndAreNeverWritten) {
+    ModalScript script({WaitForDialog(), Do([] {
+                            EXPECT_EQ(WindowText(UserField()), "");
+                            EXPECT_EQ(WindowText(PasswordField()), "");
+                        }),
+                        Retype(UserField, "neu"), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(plugin.ApiDataDialog(nullptr, nullptr, nullptr), 1);
+}
+
+TEST_F(DataDialog, FailureToMakeTheDialogCountsAsCancelAndTouchesNothing) {
+    // The plug-in's form class taken before it registers it: no window can be made.
+    HMODULE module = GetModuleHandleA("ImpApi_tolva.dll");
+    ASSERT_TRUE(module);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = module;
+    wc.lpszClassName = FormClass;
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HostTexts t("kennung", "geheim", "x");
+    const HostTexts before = t;
+    {
+        ModalScript guard({}); // closes whatever might appear after five seconds
+        EXPECT_EQ(Run(t), 2);
+        EXPECT_FALSE(FindMessageBox());
+    }
+    EXPECT_TRUE(t == before);
+    UnregisterClassA(FormClass, module);
+    plugin.Reload();
+    HostTexts u("a", "b", "");
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(u), 1);
+}
+
 // ---- the user guide
 
 // A file association for ".pdf" that starts this program as the viewer.
