@@ -23,6 +23,7 @@ add_library(impapi STATIC
   src/transport/ImpApiDownloadProgress.cpp
   src/dialogs/ImpApi_tolva_PwDlg.cpp
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
+  src/dialogs/ImpApi_tolva_Dlg.cpp
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
   src/plugin/ImpApi_tolva_Run.cpp
@@ -34,7 +35,7 @@ target_link_libraries(impapi PUBLIC impapi_pure wininet user32 gdi32 advapi32 sh
 # changed signature fails the link instead of exporting a wrong entry point.
 set(IMPAPI_EXPORTS
   "VersionInfo 0" "ImportVersionInfo 4" "AppVersionCheck 4" "RegProgrCallback 4"
-  "ExportXML 20" "GetExportErrorMsg 8")
+  "ExportXML 20" "GetExportErrorMsg 8" "ApiDataDialog 12")
 set(IMPAPI_DEF "LIBRARY ImpApi_tolva.dll\nEXPORTS\n")
 foreach(entry IN LISTS IMPAPI_EXPORTS)
   separate_arguments(parts UNIX_COMMAND "${entry}")

@@ -51,6 +51,8 @@ enum {
 /* Buffer sizes the caller provides. */
 #define IMPAPI_VERSION_BUFFER_SIZE 256 /* ImportVersionInfo */
 #define IMPAPI_MESSAGE_BUFFER_SIZE 256 /* GetExportErrorMsg: at most 255 characters and the zero */
+#define IMPAPI_USER_BUFFER_SIZE 128     /* ApiDataDialog: UserText and PasswordText */
+#define IMPAPI_EXTRA_BUFFER_SIZE 4096   /* ApiDataDialog: ExtraData */
 
 #ifdef _WIN32
 
@@ -72,6 +74,12 @@ int32_t __stdcall ExportXML(const char *TargetDir, const char *AdvisorNo, int32_
    returns 0, or returns -1 and leaves Buffer untouched when Code has no text.
    The text of -30 carries the portal's message and is cut to 255 characters. */
 int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer);
+/* Shows the modal access-data dialog with the user id and password from the
+   buffers. Returns 1 after OK: UserText and PasswordText then hold at most 127
+   characters and a zero each (IMPAPI_USER_BUFFER_SIZE); ExtraData
+   (IMPAPI_EXTRA_BUFFER_SIZE) is never written. Returns 2 after Cancel, Escape
+   or the close box, with all three buffers untouched. */
+int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData);
 
 typedef int32_t(__stdcall *TVersionInfo)(void);
 typedef void(__stdcall *TImportVersionInfo)(unsigned char *);
@@ -79,6 +87,7 @@ typedef int32_t(__stdcall *TAppVersionCheck)(int32_t);
 typedef int32_t(__stdcall *TRegProgrCallback)(TProgrCallback);
 typedef int32_t(__stdcall *TExportXML)(const char *, const char *, int32_t, const double *, const char *);
 typedef int32_t(__stdcall *TGetExportErrorMsg)(int32_t, char *);
+typedef int32_t(__stdcall *TApiDataDialog)(char *, char *, char *);
 
 #endif /* _WIN32 */
 

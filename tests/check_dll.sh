@@ -4,7 +4,7 @@
 set -euo pipefail
 dll=$1
 objdump=i686-w64-mingw32-objdump
-expected="AppVersionCheck ExportXML GetExportErrorMsg ImportVersionInfo RegProgrCallback VersionInfo"
+expected="ApiDataDialog AppVersionCheck ExportXML GetExportErrorMsg ImportVersionInfo RegProgrCallback VersionInfo"
 fail=0
 $objdump -f "$dll" | grep -q 'file format pei-i386' || { echo "not a PE32 i386 image"; fail=1; }
 names=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\]/ && NR>1 {print $NF}' | sort | xargs)

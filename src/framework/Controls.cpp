@@ -515,4 +515,8 @@ void TWinControl::BoundsChanged() {
 
 // ---- TForm's release, here because it shares the message number
 
-void TForm::Release() { PostMessageA(Handle(), CM_RELEASE, 0, 0); }
+void TForm::Release() {
+    if (std::find(released_.begin(), released_.end(), this) == released_.end())
+        released_.push_back(this);
+    PostMessageA(Handle(), CM_RELEASE, 0, 0);
+}

@@ -39,6 +39,7 @@ TForm::TForm(TComponent *Owner) : TWinControl(Owner) {
 }
 
 TForm::~TForm() {
+    std::erase(released_, this);
     // The derived form is gone: no focus events may reach its handlers.
     active_ = focused_ = nullptr;
     modal_ = false;
@@ -80,6 +81,15 @@ void TForm::LoadLayout(const TFormDef &Def) {
         c->Loaded();
     if (OnCreate)
         OnCreate(this);
+}
+
+void TForm::DestroyReleased() noexcept {
+    const DWORD thread = GetCurrentThreadId();
+    std::vector<TForm *> pending;
+    pending.swap(released_);
+    for (TForm *f : pending)
+        if (!f->HandleAllocated() || GetWindowThreadProcessId(f->Handle(), nullptr) == thread)
+            delete f;
 }
 
 void TForm::SetClientSize(int Width, int Height) {

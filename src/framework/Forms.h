@@ -103,6 +103,10 @@ public:
     void Close();
     // Destroys the form once the message queue is next served.
     void Release();
+    // Destroys the released forms of this thread that still wait for their
+    // turn: the module is being unloaded before the host served its queue,
+    // and no window may outlive the code behind it.
+    static void DestroyReleased() noexcept;
 
     TWinControl *ActiveControl() const { return active_; }
     void SetActiveControl(TWinControl *Control);
@@ -136,6 +140,7 @@ private:
     TButton *DialogButton(WORD Key) const;
     void UpdateDefaultButtons();
 
+    static constinit inline std::vector<TForm *> released_;
     TBorderStyle borderStyle_ = bsSingle;
     bool systemMenu_ = true;
     int clientWidth_ = 0, clientHeight_ = 0;

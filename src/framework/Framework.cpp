@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/Controls.h"
+#include "framework/Forms.h"
 
 namespace Framework {
 namespace {
@@ -21,6 +21,7 @@ constinit int g_classCount = 0;
 void Initialize(HINSTANCE Instance) { g_instance = Instance; }
 
 void Finalize() {
+    TForm::DestroyReleased();
     for (int i = g_classCount; i-- > 0;)
         UnregisterClassA(g_classes[i].Name, g_instance);
     g_classCount = 0;

@@ -7,7 +7,7 @@
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved) {
     switch (Reason) {
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(Instance);
@@ -18,7 +18,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID) {
     case DLL_PROCESS_DETACH:
         ImpApi_tolva_Main::Finalize();
         ImpApiMain::Finalize();
-        Framework::Finalize();
+        // At process exit the windows and classes go with the process; only
+        // an unload while the host lives needs them cleaned up.
+        if (!Reserved)
+            Framework::Finalize();
         break;
     default:
         break;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "ImpApi_tolva.h"
+#include "dialogs/ImpApi_tolva_Dlg.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ResultTexts.h"
 
@@ -44,5 +46,38 @@ extern "C" int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer) {
         return 0;
     } catch (...) {
         return -1;
+    }
+}
+
+namespace {
+// Copies at most Limit characters and a zero; nothing beyond is touched.
+void CopyBack(char *Buffer, const std::string &Text, std::size_t Limit) {
+    if (!Buffer)
+        return;
+    const std::size_t length = std::min(Text.size(), Limit);
+    std::memcpy(Buffer, Text.data(), length);
+    Buffer[length] = '\0';
+}
+} // namespace
+
+// The host's buffers are written only after OK; ExtraData never (see the
+// dialog). A failure inside counts as Cancel, with the buffers untouched.
+extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData) {
+    try {
+        auto dialog = std::make_unique<TdlgProviderDataEdit>();
+        dialog->UserText = UserText ? UserText : "";
+        dialog->PasswordText = PasswordText ? PasswordText : "";
+        dialog->ExtraData = ExtraData ? ExtraData : "";
+        const int result = dialog->ShowModal();
+        if (result == mrOk) {
+            CopyBack(UserText, dialog->UserText, ApiDataTextChars);
+            CopyBack(PasswordText, dialog->PasswordText, ApiDataTextChars);
+        }
+        // Destroyed once the host's message loop next runs.
+        dialog->Release();
+        dialog.release();
+        return result == mrOk ? mrOk : mrCancel;
+    } catch (...) {
+        return mrCancel;
     }
 }

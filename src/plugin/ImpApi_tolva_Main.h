@@ -11,6 +11,10 @@ inline constexpr const char *InterfaceVersion = "2.1.3";
 // The portal's host unless the override file names another.
 inline constexpr const char *DefaultServer = "webservice.tolva.de";
 
+// ApiDataDialog copies back at most this many characters of the user id and
+// of the password, each with a zero.
+inline constexpr std::size_t ApiDataTextChars = 127;
+
 // Shared between runs for as long as the library stays loaded.
 struct VariantState {
     bool ContinueFlag = false;

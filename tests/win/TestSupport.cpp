@@ -24,6 +24,7 @@ void Plugin::Load() {
     RegProgrCallback = ProcAs<TRegProgrCallback>(Proc("RegProgrCallback"));
     ExportXML = ProcAs<TExportXML>(Proc("ExportXML"));
     GetExportErrorMsg = ProcAs<TGetExportErrorMsg>(Proc("GetExportErrorMsg"));
+    ApiDataDialog = ProcAs<TApiDataDialog>(Proc("ApiDataDialog"));
 }
 
 void Plugin::Reload() {

@@ -25,6 +25,7 @@ public:
     TRegProgrCallback RegProgrCallback;
     TExportXML ExportXML;
     TGetExportErrorMsg GetExportErrorMsg;
+    TApiDataDialog ApiDataDialog;
 
 private:
     void Load();

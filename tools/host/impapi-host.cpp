@@ -7,10 +7,14 @@
 //                               one import per PARAMS text (\n stands for a line
 //                               break) in one loaded library, printing every
 //                               callback report as it comes
+//   impapi-host ApiDataDialog [USER [PASSWORD [EXTRA]]]
+//                               show the access-data dialog and print what
+//                               comes back
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "ImpApi_tolva.h"
@@ -120,6 +124,27 @@ int Import(HMODULE module, int argc, char **argv) {
     return result == 0 || result == resDepotNrImport ? 0 : 1;
 }
 
+// The buffers a host keeps for the access data, filled from the arguments.
+int DataDialog(HMODULE module, int argc, char **argv) {
+    char user[IMPAPI_USER_BUFFER_SIZE] = "", password[IMPAPI_USER_BUFFER_SIZE] = "";
+    static char extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    char *buffers[] = {user, password, extra};
+    const size_t sizes[] = {sizeof user, sizeof password, sizeof extra};
+    for (int i = 0; i < 3 && i + 2 < argc; ++i)
+        std::snprintf(buffers[i], sizes[i], "%s", Unescape(argv[i + 2]).c_str());
+    const int32_t result = Proc<TApiDataDialog>(module, "ApiDataDialog")(user, password, extra);
+    // Serve the queue once, as a host's message loop would: the dialog is released there.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    std::printf("ApiDataDialog = %ld\n  UserText     = ", static_cast<long>(result));
+    PrintText(user);
+    std::printf("\n  PasswordText = %zu characters\n  ExtraData    = ", std::strlen(password));
+    PrintText(extra);
+    std::printf("\n");
+    return result == 1 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -131,6 +156,8 @@ int main(int argc, char **argv) {
     }
     if (argc >= 2 && std::string(argv[1]) == "import")
         return Import(module, argc, argv);
+    if (argc >= 2 && std::string(argv[1]) == "ApiDataDialog")
+        return DataDialog(module, argc, argv);
     unsigned char version[IMPAPI_VERSION_BUFFER_SIZE] = {};
     Proc<TImportVersionInfo>(module, "ImportVersionInfo")(version);
     std::printf("VersionInfo       = %ld\n",

@@ -1,0 +1,123 @@
+#include "dialogs/ImpApi_tolva_Dlg.h"
+
+#include <shellapi.h>
+
+#include "ImpApi_tolva.h"
+#include "framework/Framework.h"
+
+namespace {
+using D = TdlgProviderDataEdit;
+constexpr TFontDef Bold8 = {.Height = -11, .Bold = true};
+constexpr TFontDef Plain10 = {.Height = -13};
+
+// A field without frame, checks or own error prompt.
+void PlainField(TComponent &c) {
+    auto &e = static_cast<TEditText &>(c);
+    e.SetBorderStyle(bsNone);
+    e.SetCheckMode({});
+    e.SetErrPrompt("EditText1");
+}
+
+constexpr TControlDef Controls[] = {
+    {.Create = Field<&D::Label1>, .Name = "Label1", .Left = 16, .Top = 33, .Width = 152, .Height = 13,
+     .Caption = "Benutzerkennung (tolva-Portal)"},
+    {.Create = Field<&D::btnOK>, .Name = "btnOK", .Left = 190, .Top = 155, .Width = 75, .Height = 25,
+     .Caption = "OK", .TabOrder = 3, .Default = true, .ModalResult = mrOk},
+    {.Create = Field<&D::btnCancel>, .Name = "btnCancel", .Left = 104, .Top = 155, .Width = 75, .Height = 25,
+     .Caption = "Abbrechen", .TabOrder = 2, .Cancel = true, .ModalResult = mrCancel},
+    {.Create = Field<&D::eUser>, .Name = "eUser", .Left = 16, .Top = 48, .Width = 161, .Height = 15,
+     .TabOrder = 0, .More = PlainField},
+    {.Create = Field<&D::Label2>, .Name = "Label2", .Left = 16, .Top = 73, .Width = 118, .Height = 13,
+     .Caption = "Passwort (tolva-Portal) *"},
+    {.Create = Field<&D::ePassword>, .Name = "ePassword", .Left = 16, .Top = 88, .Width = 161, .Height = 15,
+     .TabOrder = 1, .PasswordChar = '*', .More = PlainField},
+    {.Create = Field<&D::Label3>, .Name = "Label3", .Left = 16, .Top = 8, .Width = 128, .Height = 13,
+     .Caption = "Schnittstellen-Version:", .Font = Bold8},
+    {.Create = Field<&D::lbSSVersion>, .Name = "lbSSVersion", .Left = 152, .Top = 8, .Width = 44, .Height = 13,
+     .Caption = "2.00.00", .Font = Bold8},
+    {.Create = Field<&D::btnHelp>, .Name = "btnHelp", .Left = 16, .Top = 155, .Width = 75, .Height = 25,
+     .Caption = "Anleitung", .Font = Bold8, .TabOrder = 4, .OnEvent = Handler<&D::btnHelpClick>},
+    {.Create = Field<&D::Label4>, .Name = "Label4", .Left = 24, .Top = 112, .Width = 225, .Height = 33,
+     .Caption = "Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.",
+     .AutoSize = false, .WordWrap = true},
+    {.Create = Field<&D::Label5>, .Name = "Label5", .Left = 16, .Top = 112, .Width = 5, .Height = 16,
+     .Caption = "*", .Font = Plain10},
+};
+constexpr TFormDef Layout = {.Name = "dlgProviderDataEdit", .Caption = "tolva Zugangsdaten", .ClientWidth = 275,
+                             .ClientHeight = 191, .BorderStyle = bsDialog, .SystemMenu = true,
+                             .OnCreate = Handler<&D::FormCreate>, .OnShow = Handler<&D::FormShow>,
+                             .OnClose = Handler<&D::FormClose>, .Controls = Controls};
+
+constexpr std::size_t MaxShortText = 255;
+} // namespace
+
+TdlgProviderDataEdit::TdlgProviderDataEdit() { LoadLayout(Layout); }
+
+TdlgProviderDataEdit::~TdlgProviderDataEdit() { FormDestroy(this); }
+
+void TdlgProviderDataEdit::FormCreate(TComponent *) { ExtraLines.clear(); }
+
+void TdlgProviderDataEdit::FormShow(TComponent *) {
+    // Through the export, so the label shows exactly what a host reads.
+    unsigned char version[IMPAPI_VERSION_BUFFER_SIZE];
+    ImportVersionInfo(version);
+    lbSSVersion->SetText(std::string(reinterpret_cast<const char *>(version + 1), version[0]));
+    eUser->SetValue(UserText.substr(0, MaxShortText));
+    ePassword->SetValue(PasswordText.substr(0, MaxShortText));
+    ExtraLines.clear();
+    std::size_t start = 0;
+    while (start < ExtraData.size()) {
+        std::size_t end = ExtraData.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = ExtraData.size();
+        ExtraLines.push_back(ExtraData.substr(start, end - start));
+        start = end + (ExtraData.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
+// ExtraData stays as it came: the dialog neither shows nor edits it, so a
+// confirmation must not lose the host's further provider data.
+void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
+    if (ModalResult() != mrOk)
+        return;
+    UserText = eUser->Value();
+    std::string typed = ePassword->Value();
+    PasswordText.swap(typed);
+    Framework::Wipe(typed);
+}
+
+// Secrets do not outlive the dialog in its memory or its edit window.
+void TdlgProviderDataEdit::FormDestroy(TComponent *) {
+    if (ePassword && ePassword->HandleAllocated()) {
+        HWND edit = ePassword->Handle();
+        std::string blank(GetWindowTextLengthA(edit), '*');
+        SetWindowTextA(edit, blank.c_str());
+        SetWindowTextA(edit, "");
+    }
+    Framework::Wipe(PasswordText);
+    ExtraLines.clear();
+}
+
+std::string TdlgProviderDataEdit::GuidePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return GuideName;
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    path.erase(path.find_last_of('\\') + 1);
+    return path + GuideName;
+}
+
+// A missing guide or viewer is silent; the dialog stays open either way.
+void TdlgProviderDataEdit::btnHelpClick(TComponent *) {
+    const std::string path = GuidePath();
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    ShellExecuteA(Handle(), nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

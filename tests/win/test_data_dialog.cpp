@@ -1,0 +1,440 @@
+// The access-data dialog through the export ApiDataDialog, driven as a user
+// would while its modal loop runs in the loaded plug-in.
+//
+// The program doubles as the viewer for the user guide: a file association
+// registered by the test starts it with "--opened <file>", and it records the
+// file it was asked to open.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+
+namespace {
+
+constexpr const char *Caption = "tolva Zugangsdaten";
+
+std::string ExeDir() {
+    char path[MAX_PATH];
+    std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return dir.erase(dir.find_last_of('\\') + 1);
+}
+std::string GuidePath() { return ExeDir() + "ImportApi\\tolva\\Die Schnittstelle zu tolva.pdf"; }
+std::string OpenedRecord() { return ExeDir() + "guide-opened.txt"; }
+
+// The host's three buffers, filled beyond their zeros with a pattern so that
+// every byte written is seen.
+struct HostTexts {
+    char user[IMPAPI_USER_BUFFER_SIZE + 16];
+    char password[IMPAPI_USER_BUFFER_SIZE + 16];
+    char extra[IMPAPI_EXTRA_BUFFER_SIZE];
+    HostTexts(const std::string &u, const std::string &p, const std::string &e) {
+        std::memset(this, 0xCC, sizeof *this);
+        std::memcpy(user, u.c_str(), u.size() + 1);
+        std::memcpy(password, p.c_str(), p.size() + 1);
+        std::memcpy(extra, e.c_str(), e.size() + 1);
+    }
+    bool operator==(const HostTexts &o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
+};
+
+// What a host's buffers hold after OK: the two texts, each with its zero,
+// written over what was there; every other byte as it was.
+HostTexts AfterOk(HostTexts t, const std::string &user, const std::string &password) {
+    std::memcpy(t.user, user.c_str(), user.size() + 1);
+    std::memcpy(t.password, password.c_str(), password.size() + 1);
+    return t;
+}
+
+class DataDialog : public ::testing::Test {
+protected:
+    void SetUp() override { InitFrameworkForTests(); }
+    // The dialog is released through the queue: serve it before unloading.
+    void TearDown() override { Pump(30); }
+    int Run(HostTexts &t) { return plugin.ApiDataDialog(t.user, t.password, t.extra); }
+    Plugin plugin;
+};
+
+HWND g_form;
+ModalScript::Step WaitForDialog() {
+    return [] {
+        g_form = FindForm(Caption);
+        return g_form && IsWindowVisible(g_form);
+    };
+}
+HWND Button(const char *text) { return FindChild(g_form, "Button", text); }
+HWND Label(const char *text) { return FindChild(g_form, "Label", text); }
+
+struct EditSearch {
+    int top;
+    HWND found;
+};
+// The edit field at this distance from the client area's top.
+HWND EditAt(int top) {
+    EditSearch s{top, nullptr};
+    EnumChildWindows(
+        g_form,
+        [](HWND w, LPARAM p) {
+            auto &s = *reinterpret_cast<EditSearch *>(p);
+            char cls[64];
+            GetClassNameA(w, cls, sizeof cls);
+            if (std::strcmp(cls, "ImpApi_tolva.EditEx") == 0 && ChildRect(w).top == s.top)
+                s.found = w;
+            return s.found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+HWND UserField() { return EditAt(48); }
+HWND PasswordField() { return EditAt(88); }
+
+// Replaces a field's text as a user would: focus, select all, type.
+ModalScript::Step Retype(HWND (*field)(), std::string text) {
+    return Do([field, text] {
+        SetFocus(field());
+        SendMessageA(field(), EM_SETSEL, 0, -1);
+        PostChars(field(), text);
+    });
+}
+
+void ExpectBounds(HWND w, int left, int top, int width, int height) {
+    ASSERT_TRUE(w);
+    RECT r = ChildRect(w);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+}
+void ExpectFont(HWND w, int height, bool bold) {
+    LOGFONTA f = WindowFont(w);
+    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(f.lfHeight, height);
+    EXPECT_EQ(f.lfWeight >= FW_BOLD, bold);
+}
+
+TEST_F(DataDialog, LayoutTextsAndTabOrder) {
+    HostTexts t("kennung", "geheim", "");
+    ModalScript script(
+        {WaitForDialog(), Do([] {
+             SIZE c = ClientSize(g_form);
+             EXPECT_EQ(c.cx, 275);
+             EXPECT_EQ(c.cy, 191);
+             EXPECT_TRUE(Style(g_form) & WS_SYSMENU);
+             EXPECT_FALSE(Style(g_form) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+             EXPECT_TRUE(ExStyle(g_form) & WS_EX_DLGMODALFRAME);
+             RECT wr;
+             GetWindowRect(g_form, &wr);
+             EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+             EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+             EXPECT_FALSE(Label("2.00.00"));
+             HWND version = Label("2.1.3");
+             ASSERT_TRUE(version);
+             RECT r = ChildRect(version);
+             EXPECT_EQ(r.left, 152);
+             EXPECT_EQ(r.top, 8);
+             EXPECT_LT(r.right - r.left, 44); // sized to the shorter run-time text
+             ExpectFont(version, -11, true);
+             HWND label3 = Label("Schnittstellen-Version:");
+             ASSERT_TRUE(label3);
+             EXPECT_EQ(ChildRect(label3).left, 16);
+             EXPECT_EQ(ChildRect(label3).top, 8);
+             ExpectFont(label3, -11, true);
+             HWND label1 = Label("Benutzerkennung (tolva-Portal)");
+             ASSERT_TRUE(label1);
+             EXPECT_EQ(ChildRect(label1).top, 33);
+             ExpectFont(label1, -11, false);
+             HWND label2 = Label("Passwort (tolva-Portal) *");
+             ASSERT_TRUE(label2);
+             EXPECT_EQ(ChildRect(label2).top, 73);
+             HWND label5 = Label("*");
+             ASSERT_TRUE(label5);
+             EXPECT_EQ(ChildRect(label5).left, 16);
+             EXPECT_EQ(ChildRect(label5).top, 112);
+             ExpectFont(label5, -13, false);
+             HWND label4 =
+                 Label("Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.");
+             ExpectBounds(label4, 24, 112, 225, 33);
+             EXPECT_EQ(Style(label4) & SS_TYPEMASK, SS_LEFT);
+
+             ExpectBounds(Button("Anleitung"), 16, 155, 75, 25);
+             ExpectFont(Button("Anleitung"), -11, true);
+             ExpectBounds(Button("Abbrechen"), 104, 155, 75, 25);
+             ExpectFont(Button("Abbrechen"), -11, false);
+             ExpectBounds(Button("OK"), 190, 155, 75, 25);
+             EXPECT_EQ(Style(Button("OK")) & 0xF, BS_DEFPUSHBUTTON);
+             EXPECT_EQ(Style(Button("Abbrechen")) & 0xF, BS_PUSHBUTTON);
+
+             ExpectBounds(UserField(), 16, 48, 161, 15);
+             ExpectBounds(PasswordField(), 16, 88, 161, 15);
+             for (HWND e : {UserField(), PasswordField()}) {
+                 EXPECT_FALSE(Style(e) & WS_BORDER);
+                 EXPECT_FALSE(ExStyle(e) & WS_EX_CLIENTEDGE);
+             }
+             EXPECT_EQ(WindowText(UserField()), "kennung");
+             EXPECT_EQ(WindowText(PasswordField()), "geheim");
+             EXPECT_FALSE(Style(UserField()) & ES_PASSWORD);
+             EXPECT_EQ(SendMessageA(PasswordField(), EM_GETPASSWORDCHAR, 0, 0), '*');
+             EXPECT_EQ(GetFocus(), UserField());
+             PostKey(GetFocus(), VK_TAB);
+         }),
+         Do([] {
+             EXPECT_EQ(GetFocus(), PasswordField());
+             PostKey(GetFocus(), VK_TAB);
+         }),
+         Do([] {
+             EXPECT_EQ(GetFocus(), Button("Abbrechen"));
+             PostKey(GetFocus(), VK_TAB);
+         }),
+         Do([] {
+             EXPECT_EQ(GetFocus(), Button("OK"));
+             PostKey(GetFocus(), VK_TAB);
+         }),
+         Do([] {
+             EXPECT_EQ(GetFocus(), Button("Anleitung"));
+             PostKey(GetFocus(), VK_TAB);
+         }),
+         Do([] {
+             EXPECT_EQ(GetFocus(), UserField());
+             PostClick(Button("Abbrechen"));
+         })});
+    EXPECT_EQ(Run(t), 2);
+}
+
+TEST_F(DataDialog, OkWithUnchangedFieldsGivesTheTextsBackAndLeavesTheThirdAlone) {
+    const std::string extra = "Depot=1\r\nFiliale=2\r\n\xE4\xF6\xFC";
+    HostTexts t("kennung", "", extra);
+    HostTexts before = t;
+    ModalScript script({WaitForDialog(), Do([] {
+                            // The third text is never shown.
+                            EXPECT_FALSE(FindChild(g_form, "EditEx", "Depot=1"));
+                            PostClick(Button("OK"));
+                        })});
+    EXPECT_EQ(Run(t), 1);
+    EXPECT_TRUE(t == before);
+
+    HostTexts u("kennung", "geheim", extra);
+    before = u;
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(u), 1);
+    EXPECT_TRUE(u == before);
+}
+
+TEST_F(DataDialog, EditedTextsComeBackAsTyped) {
+    HostTexts t("alt", "altpw", "x");
+    const HostTexts expected = AfterOk(t, " neu \xE4", "");
+    ModalScript script({WaitForDialog(), Retype(UserField, " neu \xE4"), Retype(PasswordField, ""),
+                        Do([] { PostKey(PasswordField(), VK_DELETE); }), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(t), 1);
+    // Neither trimmed nor checked; an empty password is accepted.
+    EXPECT_TRUE(t == expected);
+}
+
+TEST_F(DataDialog, EnterInTheFieldTakesTheTypedText) {
+    HostTexts t("alt", "pw", "");
+    const HostTexts expected = AfterOk(t, "alt", "neu");
+    ModalScript script({WaitForDialog(), Retype(PasswordField, "neu"),
+                        Do([] { PostKey(PasswordField(), VK_RETURN); })});
+    EXPECT_EQ(Run(t), 1);
+    EXPECT_TRUE(t == expected);
+}
+
+TEST_F(DataDialog, LongTextsAreCutTo127OnTheWayBackAnd255OnShowing) {
+    std::string u200(200, 'u'), p200(200, 'p');
+    u200[126] = 'X';
+    // A host with larger buffers still gets no more than 127 characters and
+    // a zero; the rest of its buffer stays as it was.
+    std::vector<char> user(u200.begin(), u200.end()), password(p200.begin(), p200.end()), extra(8, '\0');
+    user.resize(400, '\xCC');
+    password.resize(400, '\xCC');
+    user[200] = password[200] = '\0';
+    std::vector<char> userAfter = user, passwordAfter = password;
+    userAfter[127] = passwordAfter[127] = '\0';
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(plugin.ApiDataDialog(user.data(), password.data(), extra.data()), 1);
+    EXPECT_EQ(std::string(user.data()), u200.substr(0, 127));
+    EXPECT_TRUE(user == userAfter);
+    EXPECT_TRUE(password == passwordAfter);
+
+    std::string u300(300, 'a');
+    u300[254] = 'Y';
+    u300[255] = 'Z';
+    std::vector<char> long_user(u300.begin(), u300.end());
+    long_user.push_back('\0');
+    char pw[IMPAPI_USER_BUFFER_SIZE] = "";
+    char ex[8] = "";
+    ModalScript shown({WaitForDialog(), Do([] {
+                           std::string text = WindowText(UserField());
+                           EXPECT_EQ(text.size(), 255u);
+                           EXPECT_EQ(text.back(), 'Y');
+                           PostClick(Button("OK"));
+                       })});
+    EXPECT_EQ(plugin.ApiDataDialog(long_user.data(), pw, ex), 1);
+    EXPECT_EQ(std::string(long_user.data()), u300.substr(0, 127));
+}
+
+TEST_F(DataDialog, CancelEscapeAndCloseBoxReturn2AndTouchNothing) {
+    struct Way {
+        const char *name;
+        ModalScript::Step end;
+    };
+    const Way ways[] = {
+        {"Abbrechen", Do([] { PostClick(Button("Abbrechen")); })},
+        {"Escape", Do([] { PostKey(GetFocus(), VK_ESCAPE); })},
+        {"close box", Do([] { PostMessageA(g_form, WM_SYSCOMMAND, SC_CLOSE, 0); })},
+    };
+    for (const Way &way : ways) {
+        HostTexts t("kennung", "geheim", "a\r\nb");
+        HostTexts before = t;
+        ModalScript script({WaitForDialog(), Retype(UserField, "anders"), Retype(PasswordField, "anders"), way.end});
+        EXPECT_EQ(Run(t), 2) << way.name;
+        EXPECT_TRUE(t == before) << way.name;
+        Pump(20);
+    }
+}
+
+TEST_F(DataDialog, DialogIsReleasedWhenTheHostServesItsQueue) {
+    HostTexts t("", "", "");
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(t), 1);
+    HWND left = FindForm(Caption);
+    ASSERT_TRUE(left);
+    EXPECT_FALSE(IsWindowVisible(left));
+    Pump(30);
+    EXPECT_FALSE(IsWindow(left));
+}
+
+TEST_F(DataDialog, UnloadBeforeTheHostServesItsQueueLeavesNoWindowBehind) {
+    HostTexts t("", "", "");
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("Abbrechen")); })});
+    EXPECT_EQ(Run(t), 2);
+    plugin.Reload(); // the old code is gone: a window of it left would crash here
+    Pump(30);
+    EXPECT_FALSE(FindForm(Caption));
+    HostTexts u("a", "b", "");
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(u), 1);
+}
+
+TEST_F(DataDialog, NullTextsReadAsEmptyAndAreNeverWritten) {
+    ModalScript script({WaitForDialog(), Do([] {
+                            EXPECT_EQ(WindowText(UserField()), "");
+                            EXPECT_EQ(WindowText(PasswordField()), "");
+                        }),
+                        Retype(UserField, "neu"), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(plugin.ApiDataDialog(nullptr, nullptr, nullptr), 1);
+}
+
+TEST_F(DataDialog, FailureToMakeTheDialogCountsAsCancelAndTouchesNothing) {
+    // The plug-in's form class taken before it registers it: no window can be made.
+    HMODULE module = GetModuleHandleA("ImpApi_tolva.dll");
+    ASSERT_TRUE(module);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = module;
+    wc.lpszClassName = FormClass;
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HostTexts t("kennung", "geheim", "x");
+    const HostTexts before = t;
+    {
+        ModalScript guard({}); // closes whatever might appear after five seconds
+        EXPECT_EQ(Run(t), 2);
+        EXPECT_FALSE(FindMessageBox());
+    }
+    EXPECT_TRUE(t == before);
+    UnregisterClassA(FormClass, module);
+    plugin.Reload();
+    HostTexts u("a", "b", "");
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    EXPECT_EQ(Run(u), 1);
+}
+
+// ---- the user guide
+
+// A file association for ".pdf" that starts this program as the viewer.
+class GuideViewer {
+public:
+    GuideViewer() {
+        char exe[MAX_PATH];
+        GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        const std::string command = std::string("\"") + exe + "\" --opened \"%1\"";
+        Set(".pdf", "ImpApiTest.Guide");
+        Set("ImpApiTest.Guide\\shell\\open\\command", command);
+        DeleteFileA(OpenedRecord().c_str());
+    }
+    ~GuideViewer() {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "ImpApiTest.Guide");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".pdf");
+        DeleteFileA(OpenedRecord().c_str());
+    }
+    // What the viewer was asked to open; empty until it has run.
+    static std::string Opened() {
+        std::ifstream in(OpenedRecord());
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+private:
+    static void Set(const char *key, const std::string &value) {
+        HKEY k;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), 0);
+        RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()), value.size() + 1);
+        RegCloseKey(k);
+    }
+};
+
+TEST_F(DataDialog, GuideMissingShowsNothingAndKeepsTheDialogOpen) {
+    std::filesystem::remove_all(ExeDir() + "ImportApi");
+    GuideViewer viewer;
+    HostTexts t("k", "p", "");
+    HostTexts before = t;
+    static DWORD clicked;
+    ModalScript script({WaitForDialog(), Do([] {
+                            PostClick(Button("Anleitung"));
+                            clicked = GetTickCount();
+                        }),
+                        // Long enough for a started viewer to have written its record.
+                        [] { return GetTickCount() - clicked > 1000; },
+                        Do([] {
+                            EXPECT_TRUE(IsWindowVisible(g_form));
+                            EXPECT_FALSE(FindMessageBox());
+                            EXPECT_EQ(GuideViewer::Opened(), "");
+                            PostClick(Button("Abbrechen"));
+                        })});
+    EXPECT_EQ(Run(t), 2);
+    EXPECT_TRUE(t == before);
+}
+
+TEST_F(DataDialog, GuidePresentIsHandedToTheShell) {
+    const std::string guide = GuidePath();
+    std::filesystem::create_directories(ExeDir() + "ImportApi\\tolva");
+    std::ofstream(guide) << "%PDF-1.4\n";
+    GuideViewer viewer;
+    HostTexts t("k", "p", "");
+    const HostTexts expected = AfterOk(t, "k", "p");
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("Anleitung")); }),
+                        [] { return !GuideViewer::Opened().empty(); }, Do([] {
+                            EXPECT_EQ(GuideViewer::Opened(), GuidePath());
+                            EXPECT_TRUE(IsWindowVisible(g_form)); // the dialog stays
+                            PostClick(Button("OK"));
+                        })});
+    EXPECT_EQ(Run(t), 1);
+    EXPECT_TRUE(t == expected);
+    std::filesystem::remove_all(ExeDir() + "ImportApi");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--opened") == 0) {
+        std::ofstream(OpenedRecord()) << argv[2];
+        return 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
