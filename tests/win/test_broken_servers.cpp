@@ -125,6 +125,19 @@ TEST_F(BrokenServer, HugeErrorAnswer) {
     std::printf("100 MiB error answer: %llu ms\n", out.ms);
 }
 
+// An announced length far beyond the body, also beyond 32 bits: the body that
+// arrived is short, however the number is written.
+TEST_F(BrokenServer, LengthFarLargerThanTheBody) {
+    for (const char *length : {"1000000", "2147483647", "4294967306", "5000000000", "99999999999999999999999"}) {
+        PortalResponse liar = PortalAnswer("<depot/>12"); // 10 bytes: 4294967306 is 2^32 + 10
+        liar.length = length;
+        server.Script(liar);
+        const Outcome out = Run();
+        ExpectFailedCleanly(out, errInetIncomplete, std::string("length ") + length);
+        EXPECT_LT(out.ms, 5000u) << length;
+    }
+}
+
 // Status lines that are no status lines. A line that begins like one but
 // carries no valid code fails with -1006; anything else WinINet reads as an
 // answer without head (HTTP/0.9): what follows the line is the body, stored
