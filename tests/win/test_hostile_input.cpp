@@ -153,13 +153,15 @@ TEST_F(HostileInput, ValuesOfOnlyControlCharacters) {
 }
 
 // 255 characters pass the check of the target folder (the depot number
-// variant then stops at its suppressed prompt, before any request); 256 are
-// refused.
+// variant then stops at its suppressed prompt, before any request); 256 and
+// the empty text are refused, as a null pointer is: the empty text would put
+// the answer into the root of the current drive.
 TEST_F(HostileInput, TargetFolderNamesAtTheirBounds) {
     VariantSetting variant("lintessar");
     const std::string params = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true";
     const std::string at255 = tree.Target() + "\\" + std::string(255 - tree.Target().size() - 1, 'd');
     EXPECT_EQ(Run(params, at255.c_str()), errDepotNrCancelled);
     EXPECT_EQ(Run(params, (at255 + "d").c_str()), errAnswerFile);
+    EXPECT_EQ(Run(params, ""), errAnswerFile);
     EXPECT_TRUE(server.Requests().empty());
 }
