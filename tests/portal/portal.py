@@ -128,6 +128,12 @@ class Server:
         with self._lock:
             return list(self._requests)
 
+    def take_requests(self):
+        """The requests received so far, forgotten by the server (long runs)."""
+        with self._lock:
+            taken, self._requests = self._requests, []
+            return taken
+
     def close(self):
         self._closed.set()
         for s in self._listeners:
@@ -324,7 +330,8 @@ def _control_session(portal, conn):
                     if op == "script":
                         server.script(*[_response_from_json(r) for r in command["responses"]])
                     elif op == "requests":
-                        reply["requests"] = [_request_to_json(q) for q in server.requests]
+                        taken = server.take_requests() if command.get("clear") else server.requests
+                        reply["requests"] = [_request_to_json(q) for q in taken]
                     elif op == "close":
                         servers.pop(command["address"]).close()
                     else:

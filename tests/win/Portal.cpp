@@ -226,8 +226,9 @@ void PortalServer::Script(const std::vector<PortalResponse> &Responses) {
     Command(json + "]}");
 }
 
-std::vector<PortalRequest> PortalServer::Requests() {
-    const std::string reply = Command("{\"op\":\"requests\",\"address\":" + Quote(address_) + "}");
+std::vector<PortalRequest> PortalServer::Requests(bool Clear) {
+    const std::string reply = Command("{\"op\":\"requests\",\"address\":" + Quote(address_) +
+                                      (Clear ? ",\"clear\":true}" : "}"));
     const Json parsed = JsonReader(reply).Value();
     std::vector<PortalRequest> requests;
     for (const Json &q : parsed["requests"].items) {

@@ -56,7 +56,8 @@ public:
     // The next requests get these answers in order; the last one repeats.
     void Script(const std::vector<PortalResponse> &Responses);
     void Script(const PortalResponse &Response) { Script(std::vector<PortalResponse>{Response}); }
-    std::vector<PortalRequest> Requests();
+    // Every request received so far; Clear: and forget them (long runs).
+    std::vector<PortalRequest> Requests(bool Clear = false);
 
 private:
     std::string Command(const std::string &Json);
