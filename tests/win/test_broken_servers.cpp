@@ -248,3 +248,27 @@ TEST_F(BrokenServer, ClosesOrStallsDuringTheHandshake) {
     std::printf("handshake stall of 3 s: %llu ms, %s\n", out.ms, Lines().back().c_str());
     EXPECT_TRUE(server.Requests().empty());
 }
+
+// A message of 1 MiB: the message box opens and closes as for any other,
+// the protocol line carries it whole.
+TEST_F(BrokenServer, ErrorAnswerWithAHugeMessage) {
+    const std::string message(1u << 20, 'm');
+    server.Script(PortalAnswer("<error><number>1</number><message>" + message + "</message></error>"));
+    std::size_t shown = 0;
+    Outcome out;
+    {
+        static HWND box;
+        ModalScript script({[] { return (box = FindMessageBox()) != nullptr; }, Do([&] {
+                                shown = MessageBoxText(box).size();
+                                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                            })});
+        double last = 1;
+        const ULONGLONG start = GetTickCount64();
+        out.result = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last, "UserLogin=u\r\nPassword=p");
+        out.ms = GetTickCount64() - start;
+    }
+    ExpectFailedCleanly(out, errPortalError, "huge message");
+    EXPECT_GT(shown, 0u) << "no message box";
+    EXPECT_LT(out.ms, 5000u);
+    EXPECT_EQ(Lines().back(), "Fehlermeldung vom tolva-Server: " + message);
+}
