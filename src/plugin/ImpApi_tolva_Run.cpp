@@ -181,11 +181,12 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     if (userLogin.empty())
         return errNoUserLogin;
 
-    // A folder we cannot name exactly is refused before anything is asked or sent.
+    // A folder we cannot name exactly is refused before anything is asked or
+    // sent; an empty name would mean the root of the current drive.
     const std::string targetDir = TargetDir ? TargetDir : "";
-    if (!TargetDir || targetDir.size() > MaxTargetDirChars) {
+    if (targetDir.empty() || targetDir.size() > MaxTargetDirChars) {
         ReportLog("Fehler beim Speichern der Importdatei " + targetDir + "\\tolva.xml: " +
-                  (TargetDir ? "Zielordner länger als 255 Zeichen" : "kein Zielordner angegeben"));
+                  (targetDir.empty() ? "kein Zielordner angegeben" : "Zielordner länger als 255 Zeichen"));
         return errAnswerFile;
     }
 

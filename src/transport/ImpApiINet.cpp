@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -89,12 +90,18 @@ bool QueryHeader(HINTERNET Request, DWORD InfoLevel, std::string &Value) {
     return true;
 }
 
-// The announced length: -1 for a text that is not a 32-bit integer.
-int32_t ParseLength(const std::string &Text) {
-    int32_t value = 0;
+// The announced length: -1 for a text that is not an integer. A number too
+// large for any integer type is still a length, one that no body reaches (cut
+// to 32 bits, 4294967306 would pass a body of 10 bytes).
+int64_t ParseLength(const std::string &Text) {
+    int64_t value = 0;
     const char *first = Text.data(), *last = first + Text.size();
     const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last ? value : -1;
+    if (end != last || first == last)
+        return -1;
+    if (error == std::errc::result_out_of_range)
+        return *first == '-' ? -1 : INT64_MAX;
+    return error == std::errc() ? value : -1;
 }
 
 } // namespace
@@ -232,7 +239,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
     }
 
     std::string lengthText;
-    const int32_t expectedLength = QueryHeader(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
+    const int64_t expectedLength = QueryHeader(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
                                        ? ParseLength(lengthText) : 0;
     const auto hideProgress = [&] {
         if (ShowProgress) {
@@ -273,7 +280,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
         return result;
 
     const std::size_t size = Response.Size();
-    if (readFailed || size == 0 || (expectedLength > 0 && size != static_cast<std::size_t>(expectedLength))) {
+    if (readFailed || size == 0 || (expectedLength > 0 && static_cast<uint64_t>(size) != static_cast<uint64_t>(expectedLength))) {
         log([size] {
             return "Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen (" +
                    std::to_string(size) + " Bytes geladen)";

@@ -27,11 +27,33 @@ REASONS = {200: "OK", 302: "Found", 401: "Unauthorized", 403: "Forbidden",
 
 
 def make_certificate(directory):
-    """A throw-away self-signed certificate and key; returns (cert, key) paths."""
+    """A throw-away self-signed certificate and key; returns (cert, key) paths.
+    It names the host "impapi-portal", so for the server's address the name is
+    wrong too."""
     cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256",
                     "-days", "2", "-subj", "/CN=impapi-portal", "-keyout", key, "-out", cert],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def make_expired_certificate(directory):
+    """Like make_certificate, but valid only in January 2020 (the req command
+    cannot date a certificate back; the ca command can)."""
+    os.makedirs(directory, exist_ok=True)
+    cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
+    csr, config = os.path.join(directory, "req.csr"), os.path.join(directory, "ca.cnf")
+    open(os.path.join(directory, "index.txt"), "w").close()
+    with open(config, "w") as f:
+        f.write("[ca]\ndefault_ca=d\n[d]\ndatabase=%s\nnew_certs_dir=%s\nrand_serial=yes\n"
+                "default_md=sha256\npolicy=p\nunique_subject=no\n[p]\ncommonName=supplied\n"
+                % (os.path.join(directory, "index.txt"), directory))
+    quiet = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=impapi-portal",
+                    "-keyout", key, "-out", csr], **quiet)
+    subprocess.run(["openssl", "ca", "-selfsign", "-batch", "-notext", "-config", config, "-keyfile", key,
+                    "-in", csr, "-out", cert, "-startdate", "20200101000000Z", "-enddate", "20200201000000Z"],
+                   **quiet)
     return cert, key
 
 
@@ -73,6 +95,11 @@ class Server:
                   connection for `stall` seconds (or until the server closes)
       reset_after after this many body bytes reset the connection (RST),
                   `reset_delay` seconds later (0)
+      status_line sent in place of "HTTP/1.1 <status> <reason>" (garbage)
+      handshake   HTTPS only, taken when a connection comes in rather than a
+                  request: "close" closes it after the client's first
+                  handshake bytes, "stall" never answers the handshake (for
+                  `stall` seconds or until the server closes)
     Requests take the scripted responses in order; the last one repeats.
     """
 
@@ -101,6 +128,12 @@ class Server:
         with self._lock:
             return list(self._requests)
 
+    def take_requests(self):
+        """The requests received so far, forgotten by the server (long runs)."""
+        with self._lock:
+            taken, self._requests = self._requests, []
+            return taken
+
     def close(self):
         self._closed.set()
         for s in self._listeners:
@@ -126,6 +159,8 @@ class Server:
 
     def _serve(self, conn, tls):
         try:
+            if tls and self._broken_handshake(conn):
+                return
             if tls:
                 conn.settimeout(30)
                 conn = self._context.wrap_socket(conn, server_side=True)
@@ -147,6 +182,20 @@ class Server:
                 conn.close()
             except OSError:
                 pass
+
+    def _broken_handshake(self, conn):
+        """Plays a scripted "handshake" response; False when there is none."""
+        with self._lock:
+            r = self._responses[min(self._next, len(self._responses) - 1)]
+            if not r.get("handshake"):
+                return False
+            self._next += 1
+        if r["handshake"] == "close":
+            conn.settimeout(5)
+            conn.recv(65536)  # the client's hello
+        else:
+            self._closed.wait(r.get("stall") or 3600)
+        return True
 
     @staticmethod
     def _read_request(conn, scheme):
@@ -178,7 +227,8 @@ class Server:
             return False
         status = int(r.get("status", 200))
         body = r.get("body", b"")
-        lines = ["HTTP/1.1 %d %s" % (status, r.get("reason", REASONS.get(status, "Status")))]
+        lines = [r["status_line"] if "status_line" in r else
+                 "HTTP/1.1 %d %s" % (status, r.get("reason", REASONS.get(status, "Status")))]
         lines += ["%s: %s" % (n, v) for n, v in r.get("headers", [])]
         length = r.get("length", "auto")
         if length == "auto":
@@ -207,7 +257,7 @@ class Server:
 
 
 class Portal:
-    """Owns the certificate; makes servers. Use as a context manager."""
+    """Owns the certificates; makes servers. Use as a context manager."""
 
     def __init__(self):
         self._dir = tempfile.mkdtemp(prefix="impapi-portal-")
@@ -215,8 +265,21 @@ class Portal:
         self.certificate = cert
         self._context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self._context.load_cert_chain(cert, key)
+        self._expired = None
+        self._lock = threading.Lock()
 
-    def server(self):
+    def server(self, certificate="self-signed"):
+        """A new server; certificate "expired" gives its HTTPS port one that
+        ran out in 2020 (made on first use)."""
+        if certificate == "expired":
+            with self._lock:
+                if self._expired is None:
+                    cert, key = make_expired_certificate(os.path.join(self._dir, "expired"))
+                    self._expired = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                    self._expired.load_cert_chain(cert, key)
+            return Server(self._expired)
+        if certificate != "self-signed":
+            raise ValueError("unknown certificate %r" % certificate)
         return Server(self._context)
 
     def close(self):
@@ -258,7 +321,7 @@ def _control_session(portal, conn):
                 command = json.loads(line)
                 op = command.get("op")
                 if op == "new":
-                    server = portal.server()
+                    server = portal.server(command.get("certificate", "self-signed"))
                     servers[server.address] = server
                     reply = {"ok": True, "address": server.address}
                 else:
@@ -267,7 +330,8 @@ def _control_session(portal, conn):
                     if op == "script":
                         server.script(*[_response_from_json(r) for r in command["responses"]])
                     elif op == "requests":
-                        reply["requests"] = [_request_to_json(q) for q in server.requests]
+                        taken = server.take_requests() if command.get("clear") else server.requests
+                        reply["requests"] = [_request_to_json(q) for q in taken]
                     elif op == "close":
                         servers.pop(command["address"]).close()
                     else:

@@ -162,6 +162,10 @@ std::string ResponseJson(const PortalResponse &r) {
         json += ",\"stall_after\":" + std::to_string(*r.stallAfter) + (r.stall > 0 ? ",\"stall\":" + Number(r.stall) : "");
     if (r.resetAfter)
         json += ",\"reset_after\":" + std::to_string(*r.resetAfter) + ",\"reset_delay\":" + Number(r.resetDelay);
+    if (r.statusLine)
+        json += ",\"status_line\":" + Quote(*r.statusLine);
+    if (!r.handshake.empty())
+        json += ",\"handshake\":" + Quote(r.handshake) + (r.stall > 0 ? ",\"stall\":" + Number(r.stall) : "");
     return json + "}";
 }
 
@@ -174,7 +178,7 @@ std::optional<std::string> PortalRequest::Header(const std::string &Name) const 
     return std::nullopt;
 }
 
-PortalServer::PortalServer() {
+PortalServer::PortalServer(const std::string &Certificate) {
     static const bool started = [] {
         WSADATA data;
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -191,7 +195,7 @@ PortalServer::PortalServer() {
     if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
         throw std::runtime_error("cannot reach the portal at " + std::string(control));
     socket_ = s;
-    address_ = JsonReader(Command("{\"op\":\"new\"}")).Value()["address"].text;
+    address_ = JsonReader(Command("{\"op\":\"new\",\"certificate\":" + Quote(Certificate) + "}")).Value()["address"].text;
 }
 
 PortalServer::~PortalServer() { closesocket(static_cast<SOCKET>(socket_)); }
@@ -222,8 +226,9 @@ void PortalServer::Script(const std::vector<PortalResponse> &Responses) {
     Command(json + "]}");
 }
 
-std::vector<PortalRequest> PortalServer::Requests() {
-    const std::string reply = Command("{\"op\":\"requests\",\"address\":" + Quote(address_) + "}");
+std::vector<PortalRequest> PortalServer::Requests(bool Clear) {
+    const std::string reply = Command("{\"op\":\"requests\",\"address\":" + Quote(address_) +
+                                      (Clear ? ",\"clear\":true}" : "}"));
     const Json parsed = JsonReader(reply).Value();
     std::vector<PortalRequest> requests;
     for (const Json &q : parsed["requests"].items) {

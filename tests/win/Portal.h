@@ -25,6 +25,8 @@ struct PortalResponse {
     double stall = 0;                      // ...for this long (0: until the server closes)
     std::optional<std::size_t> resetAfter; // reset the connection after this many body bytes...
     double resetDelay = 0;                 // ...and this many seconds
+    std::optional<std::string> statusLine; // sent in place of the status line
+    std::string handshake; // HTTPS: "close" or "stall" the handshake of the next connection
 };
 
 inline PortalResponse PortalAnswer(std::string Body, int Status = 200) {
@@ -43,7 +45,9 @@ struct PortalRequest {
 
 class PortalServer {
 public:
-    PortalServer();  // a new server on its own address; throws without a portal
+    // A new server on its own address; throws without a portal. Certificate:
+    // "self-signed" (for another host name) or "expired".
+    explicit PortalServer(const std::string &Certificate = "self-signed");
     ~PortalServer(); // the server closes with its control connection
     PortalServer(const PortalServer &) = delete;
     PortalServer &operator=(const PortalServer &) = delete;
@@ -52,7 +56,8 @@ public:
     // The next requests get these answers in order; the last one repeats.
     void Script(const std::vector<PortalResponse> &Responses);
     void Script(const PortalResponse &Response) { Script(std::vector<PortalResponse>{Response}); }
-    std::vector<PortalRequest> Requests();
+    // Every request received so far; Clear: and forget them (long runs).
+    std::vector<PortalRequest> Requests(bool Clear = false);
 
 private:
     std::string Command(const std::string &Json);
