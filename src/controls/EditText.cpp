@@ -3,6 +3,7 @@
 
 #include "controls/EditTextFormat.h"
 #include "controls/UserEdit.h"
+#include "framework/Framework.h"
 
 std::string TEditText::GetValueText(int Index) {
     switch (Index) {
@@ -64,25 +65,17 @@ bool TEditText::IsValidChar(char Key) { return Key != '\t'; }
 
 void TEditText::UndoValue() { SetValueText(0, GetValueText(3)); }
 
-namespace {
-// <0, 0, >0 in the user's collation, ignoring case.
-int CompareText(const std::string &a, const std::string &b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) -
-           CSTR_EQUAL;
-}
-} // namespace
 
 bool TEditText::CheckValue() {
     if (Text().empty() && !InChange())
         SetText(CutShort(Of(Values.ValueDef)));
     TCustomUserEdit::CheckValue();
     const std::string text = Text();
-    if (CheckMode().Contains(ucmMinCheck) && CompareText(text, Of(Values.ValueMin)) < 0) {
+    if (CheckMode().Contains(ucmMinCheck) && Framework::CompareTextInLocale(text, Of(Values.ValueMin)) < 0) {
         SetCheckResult(ucrMinFailed);
         return false;
     }
-    if (CheckMode().Contains(ucmMaxCheck) && CompareText(text, Of(Values.ValueMax)) > 0) {
+    if (CheckMode().Contains(ucmMaxCheck) && Framework::CompareTextInLocale(text, Of(Values.ValueMax)) > 0) {
         SetCheckResult(ucrMaxFailed);
         return false;
     }

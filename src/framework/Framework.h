@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace Framework {
 
@@ -51,6 +52,9 @@ void HandleException() noexcept;
 // translation and dispatch. An exception from the navigation goes to the error
 // message box.
 void ProcessMessage(MSG &Msg) noexcept;
+
+// <0, 0 or >0: the two texts in the user's collation, ignoring case.
+int CompareTextInLocale(std::string_view A, std::string_view B) noexcept;
 
 // Overwrites the string's whole buffer before emptying it (passwords).
 void Wipe(std::string &Text) noexcept;

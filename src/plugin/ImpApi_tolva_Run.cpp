@@ -50,12 +50,7 @@ private:
     std::string text_;
 };
 
-bool LocaleEquals(std::string_view a, std::string_view b) {
-    if (a.size() > INT_MAX || b.size() > INT_MAX)
-        return false;
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
-}
+bool LocaleEquals(std::string_view a, std::string_view b) { return Framework::CompareTextInLocale(a, b) == 0; }
 
 // The registry names the variant; anything but a readable text means "tolva".
 std::string ReadVariantName() {
