@@ -67,3 +67,17 @@ void CALLBACK StrayBoxGuard::Tick(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     g_boxTicks = 0;
 }
+
+void EditFormTest::SetUp() {
+    InitFrameworkForTests();
+    form = std::make_unique<EditForm>();
+    a = form->eFirst;
+    b = form->eSecond;
+}
+
+void EditFormTest::Show() {
+    form->Show();
+    Pump(30);
+    b->SetFocus();
+    Pump(10);
+}

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "UiTestSupport.h"
 #include "controls/UserEdit.h"
 
@@ -33,4 +35,15 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     UINT_PTR timer_;
+};
+
+// The two-field form, made anew for each test; Show puts it on screen with
+// the focus in the second field.
+class EditFormTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void Show();
+    StrayBoxGuard guard;
+    std::unique_ptr<EditForm> form;
+    TEditText *a = nullptr, *b = nullptr;
 };

@@ -8,17 +8,11 @@
 
 namespace {
 
-class EditText : public ::testing::Test {
+class EditText : public EditFormTest {
 protected:
     void SetUp() override {
-        InitFrameworkForTests();
-        form = std::make_unique<EditForm>();
-        a = form->eFirst;
-        b = form->eSecond;
-        form->Show();
-        Pump(30);
-        b->SetFocus();
-        Pump(10);
+        EditFormTest::SetUp();
+        Show();
     }
     // Focuses the first field and replaces what it shows by Text.
     void Enter(const std::string &text) {
@@ -39,9 +33,6 @@ protected:
         a->ResetCheckError();
         return result;
     }
-    StrayBoxGuard guard;
-    std::unique_ptr<EditForm> form;
-    TEditText *a = nullptr, *b = nullptr;
 };
 
 TEST_F(EditText, BoundsAreComparedAsTextsIgnoringCaseAndEqualIsInside) {

@@ -7,23 +7,17 @@
 
 namespace {
 
-class UserEditCycle : public ::testing::Test {
+class UserEditCycle : public EditFormTest {
 protected:
     void SetUp() override {
-        InitFrameworkForTests();
-        form = std::make_unique<EditForm>();
-        a = form->eFirst;
-        b = form->eSecond;
+        EditFormTest::SetUp();
         a->OnEnter = [this](TComponent *) { ++enters; };
         a->OnExit = [this](TComponent *) { ++exits; };
         a->OnModifying = [this](TComponent *, bool &) { ++modifying; };
         a->OnModified = [this](TComponent *) { ++modified; };
     }
     void Show() {
-        form->Show();
-        Pump(30);
-        b->SetFocus();
-        Pump(10);
+        EditFormTest::Show();
         enters = exits = 0;
     }
     // Tab from the second field wraps round to the first.
@@ -36,9 +30,6 @@ protected:
         Key(VK_TAB);
         ASSERT_EQ(GetFocus(), a->Handle());
     }
-    StrayBoxGuard guard;
-    std::unique_ptr<EditForm> form;
-    TEditText *a = nullptr, *b = nullptr;
     int enters = 0, exits = 0, modifying = 0, modified = 0;
 };
 
