@@ -295,6 +295,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "capture: %s not loaded (error %lu)\n", argv[1], GetLastError());
         return 2;
     }
+    // A host's usual start: check the versions, register the callback.
+    Expect("AppVersionCheck", Proc<TAppVersionCheck>(plugin, "AppVersionCheck")(40343), 0);
     auto dataDialog = Proc<TApiDataDialog>(plugin, "ApiDataDialog");
     auto exportXml = Proc<TExportXML>(plugin, "ExportXML");
     Proc<TRegProgrCallback>(plugin, "RegProgrCallback")(ProgressCallback);
