@@ -11,25 +11,53 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=
 # Only system DLLs may be imported: the C++ runtime, libgcc and winpthread go in statically.
 set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
-add_library(impapi STATIC
+# The small Windows base: the handle template, the scope guard, the user's collation.
+add_library(impapi_base STATIC src/base/Locale.cpp)
+target_link_libraries(impapi_base PUBLIC impapi_pure)
+impapi_layer(impapi_base HEADERS base/Handles.h base/Locale.h)
+
+# The window framework. Forms, controls and standard controls know each other
+# (a form owns controls, a control finds its form); they are one library, and
+# what stands above sees only these headers.
+add_library(impapi_framework STATIC
   src/framework/Framework.cpp
   src/framework/Controls.cpp
   src/framework/Forms.cpp
   src/framework/StdCtrls.cpp
+)
+target_link_libraries(impapi_framework PUBLIC impapi_base user32 gdi32)
+impapi_layer(impapi_framework HEADERS
+  framework/Framework.h framework/Controls.h framework/Forms.h framework/StdCtrls.h)
+
+add_library(impapi_controls STATIC
   src/controls/UserEdiX.cpp
   src/controls/UserEdit.cpp
   src/controls/EditText.cpp
   src/controls/UserMaskEdit.cpp
-  src/transport/ImpApiDownloadProgress.cpp
+)
+target_link_libraries(impapi_controls PUBLIC impapi_framework)
+impapi_layer(impapi_controls HEADERS controls/UserEdiX.h controls/UserEdit.h controls/UserMaskEdit.h)
+
+add_library(impapi_dialogs STATIC
+  src/dialogs/ImpApiDownloadProgress.cpp
   src/dialogs/ImpApi_tolva_PwDlg.cpp
   src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
   src/dialogs/ImpApi_tolva_Dlg.cpp
+)
+target_link_libraries(impapi_dialogs PUBLIC impapi_controls shell32)
+impapi_layer(impapi_dialogs HEADERS
+  dialogs/ImpApiDownloadProgress.h dialogs/ImpApi_tolva_PwDlg.h dialogs/ImpApi_tolva_DpNr_Dlg.h
+  dialogs/ImpApi_tolva_Dlg.h)
+
+# The plug-in on top: the static library the DLL and the white-box tests link.
+add_library(impapi STATIC
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
   src/plugin/ImpApi_tolva_Run.cpp
   src/transport/ImpApiINet.cpp
 )
-target_link_libraries(impapi PUBLIC impapi_pure wininet user32 gdi32 advapi32 shell32)
+target_link_libraries(impapi PUBLIC impapi_dialogs wininet advapi32)
+impapi_layer(impapi HEADERS plugin/ImpApiMain.h plugin/ImpApi_tolva_Main.h transport/ImpApiINet.h)
 
 # Export names: undecorated; on i686 each maps to its stdcall symbol, so a
 # changed signature fails the link instead of exporting a wrong entry point.

@@ -3,6 +3,7 @@
 
 #include "controls/EditTextFormat.h"
 #include "controls/UserEdit.h"
+#include "base/Locale.h"
 #include "framework/Framework.h"
 
 std::string TEditText::GetValueText(int Index) {
@@ -71,11 +72,11 @@ bool TEditText::CheckValue() {
         SetText(CutShort(Of(Values.ValueDef)));
     TCustomUserEdit::CheckValue();
     const std::string text = Text();
-    if (CheckMode().Contains(ucmMinCheck) && Framework::CompareTextInLocale(text, Of(Values.ValueMin)) < 0) {
+    if (CheckMode().Contains(ucmMinCheck) && CompareTextInLocale(text, Of(Values.ValueMin)) < 0) {
         SetCheckResult(ucrMinFailed);
         return false;
     }
-    if (CheckMode().Contains(ucmMaxCheck) && Framework::CompareTextInLocale(text, Of(Values.ValueMax)) > 0) {
+    if (CheckMode().Contains(ucmMaxCheck) && CompareTextInLocale(text, Of(Values.ValueMax)) > 0) {
         SetCheckResult(ucrMaxFailed);
         return false;
     }

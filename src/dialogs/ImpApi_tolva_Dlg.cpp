@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "ImpApi_tolva.h"
-#include "framework/Framework.h"
+#include "base/Texts.h"
 
 namespace {
 using D = TdlgProviderDataEdit;
@@ -83,7 +83,7 @@ void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
     UserText = eUser->Value();
     std::string typed = ePassword->Value();
     PasswordText.swap(typed);
-    Framework::Wipe(typed);
+    Wipe(typed);
 }
 
 // Secrets do not outlive the dialog in its memory or its edit window.
@@ -94,7 +94,7 @@ void TdlgProviderDataEdit::FormDestroy(TComponent *) {
         SetWindowTextA(edit, blank.c_str());
         SetWindowTextA(edit, "");
     }
-    Framework::Wipe(PasswordText);
+    Wipe(PasswordText);
     ExtraLines.clear();
 }
 

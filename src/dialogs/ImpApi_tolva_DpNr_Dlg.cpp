@@ -1,6 +1,6 @@
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 
-#include "framework/Texts.h"
+#include "base/Texts.h"
 
 namespace {
 using D = TImpApi_DepotNr_Dlg;

@@ -1,6 +1,6 @@
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 
-#include "framework/Framework.h"
+#include "base/Texts.h"
 
 namespace {
 using D = TImpApiPwDlg;
@@ -33,7 +33,7 @@ TImpApiPwDlg::~TImpApiPwDlg() {
         SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
         SetWindowTextA(edit, "");
     }
-    Framework::Wipe(Password);
+    Wipe(Password);
 }
 
 bool TImpApiPwDlg::Execute() {
@@ -43,7 +43,7 @@ bool TImpApiPwDlg::Execute() {
     if (ok) {
         std::string typed = ePasswort->Text();
         Password.swap(typed);
-        Framework::Wipe(typed);
+        Wipe(typed);
     }
     Close();
     return ok;

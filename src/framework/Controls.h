@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Handles.h"
+#include "base/Handles.h"
 
 class TComponent;
 class TWinControl;

@@ -127,16 +127,4 @@ void ProcessMessage(MSG &Msg) noexcept {
     }
 }
 
-int CompareTextInLocale(std::string_view A, std::string_view B) noexcept {
-    auto length = [](std::string_view t) { return static_cast<int>(std::min<std::size_t>(t.size(), INT_MAX)); };
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(), length(A), B.data(), length(B)) -
-           CSTR_EQUAL;
-}
-
-void Wipe(std::string &Text) noexcept {
-    Text.resize(Text.capacity());
-    SecureZeroMemory(Text.data(), Text.size());
-    Text.clear();
-}
-
 } // namespace Framework

@@ -53,10 +53,4 @@ void HandleException() noexcept;
 // message box.
 void ProcessMessage(MSG &Msg) noexcept;
 
-// <0, 0 or >0: the two texts in the user's collation, ignoring case.
-int CompareTextInLocale(std::string_view A, std::string_view B) noexcept;
-
-// Overwrites the string's whole buffer before emptying it (passwords).
-void Wipe(std::string &Text) noexcept;
-
 } // namespace Framework

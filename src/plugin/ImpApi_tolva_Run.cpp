@@ -7,8 +7,9 @@
 
 #include "ImpApi_tolva.h"
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
-#include "framework/Framework.h"
-#include "framework/Handles.h"
+#include "base/Locale.h"
+#include "base/Texts.h"
+#include "base/Handles.h"
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 #include "plugin/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
@@ -42,7 +43,7 @@ public:
     explicit SecretText(std::string text) : text_(std::move(text)) {}
     SecretText(const SecretText &) = delete;
     SecretText &operator=(const SecretText &) = delete;
-    ~SecretText() { Framework::Wipe(text_); }
+    ~SecretText() { Wipe(text_); }
     std::string &operator*() { return text_; }
     std::string *operator->() { return &text_; }
 
@@ -50,7 +51,7 @@ private:
     std::string text_;
 };
 
-bool LocaleEquals(std::string_view a, std::string_view b) { return Framework::CompareTextInLocale(a, b) == 0; }
+bool LocaleEquals(std::string_view a, std::string_view b) { return CompareTextInLocale(a, b) == 0; }
 
 // The registry names the variant; anything but a readable text means "tolva".
 std::string ReadVariantName() {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/Texts.h"
+#include "base/Texts.h"
 
 using NameEqualsFn = std::function<bool(std::string_view, std::string_view)>;
 

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "framework/Framework.h"
-#include "framework/Handles.h"
+#include "base/Handles.h"
 #include "plugin/ImpApiMain.h"
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 namespace ImpApiINet {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "UiTestSupport.h"
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "InetTest.h"
 #include "Portal.h"
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 namespace {
 

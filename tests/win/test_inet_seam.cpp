@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "InetTest.h"
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 // Scripts name only the fields they set.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

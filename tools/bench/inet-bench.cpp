@@ -19,7 +19,7 @@
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 #include "transport/ImpApiINet.h"
 
 namespace {

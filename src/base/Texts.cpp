@@ -1,4 +1,4 @@
-#include "framework/Texts.h"
+#include "base/Texts.h"
 
 std::string TrimControls(std::string_view Value) {
     auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
@@ -8,4 +8,14 @@ std::string TrimControls(std::string_view Value) {
     while (end > begin && isControl(Value[end - 1]))
         --end;
     return std::string(Value.substr(begin, end - begin));
+}
+
+void Wipe(std::string &Text) noexcept {
+    Text.resize(Text.capacity());
+    // Volatile stores: the compiler may not drop writes to memory it is about
+    // to consider dead.
+    volatile char *p = Text.data();
+    for (std::size_t i = 0; i < Text.size(); ++i)
+        p[i] = 0;
+    Text.clear();
 }

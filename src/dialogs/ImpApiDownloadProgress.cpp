@@ -1,4 +1,4 @@
-#include "transport/ImpApiDownloadProgress.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 #include <memory>
 
