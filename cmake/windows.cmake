@@ -49,15 +49,21 @@ impapi_layer(impapi_dialogs HEADERS
   dialogs/ImpApiDownloadProgress.h dialogs/ImpApi_tolva_PwDlg.h dialogs/ImpApi_tolva_DpNr_Dlg.h
   dialogs/ImpApi_tolva_Dlg.h)
 
+# The transport: on the pure core and the base only. It reports through an
+# observer its caller supplies.
+add_library(impapi_transport STATIC src/transport/ImpApiINet.cpp)
+target_link_libraries(impapi_transport PUBLIC impapi_base wininet)
+impapi_layer(impapi_transport HEADERS transport/ImpApiINet.h)
+
 # The plug-in on top: the static library the DLL and the white-box tests link.
 add_library(impapi STATIC
   src/plugin/ImpApiMain.cpp
   src/plugin/ImpApi_tolva_Main.cpp
   src/plugin/ImpApi_tolva_Run.cpp
-  src/transport/ImpApiINet.cpp
+  src/plugin/ImportObserver.cpp
 )
-target_link_libraries(impapi PUBLIC impapi_dialogs wininet advapi32)
-impapi_layer(impapi HEADERS plugin/ImpApiMain.h plugin/ImpApi_tolva_Main.h transport/ImpApiINet.h)
+target_link_libraries(impapi PUBLIC impapi_dialogs impapi_transport advapi32)
+impapi_layer(impapi HEADERS plugin/ImpApiMain.h plugin/ImpApi_tolva_Main.h plugin/ImportObserver.h)
 
 # Export names: undecorated; on i686 each maps to its stdcall symbol, so a
 # changed signature fails the link instead of exporting a wrong entry point.

@@ -14,6 +14,7 @@
 #include "plugin/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
+#include "plugin/ImportObserver.h"
 #include "plugin/IniInteger.h"
 #include "plugin/ParamText.h"
 #include "transport/ImpApiINet.h"
@@ -130,8 +131,7 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     const std::string temporary = targetDir + "\\tolva.tmp";
     auto fail = [&](DWORD error) {
         DeleteFileA(temporary.c_str());
-        SetLastError(error);
-        ReportLog("Fehler beim Speichern der Importdatei " + path + ": " + SystemErrorText());
+        ReportLog("Fehler beim Speichern der Importdatei " + path + ": " + SystemErrorText(error));
         return false;
     };
     UniqueFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -225,18 +225,20 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
                     "&wiederaufsetzpunkt=" + EncodeFormValue(token, false) + "&version=" + version);
 
     TResponseSink answer;
-    std::string statusText;
+    int64_t status = NoHttpStatus;
     if (overrideActive)
         ImpApiMain::ReportTiming("Download gestartet: " + TimeOfDay() +
                                  "; Timeout = " + std::to_string(settings.TimeoutSec));
-    int32_t result = HttpsRequest(settings.Server, settings.Service, "POST", settings.Secure, "", "",
-                                  settings.Accept, settings.Headers, *body, settings.TimeoutSec, answer,
-                                  statusText, true, true);
+    TImportObserver observer(true, true);
+    int32_t result = HttpsRequest({.Server = settings.Server, .ObjectName = settings.Service, .Secure = settings.Secure,
+                                   .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = *body,
+                                   .TimeoutSec = settings.TimeoutSec},
+                                  answer, status, observer);
     if (overrideActive)
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
 
     if (result != 0) {
-        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + statusText);
+        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + (status == NoHttpStatus ? "" : std::to_string(status)));
         return result;
     }
 

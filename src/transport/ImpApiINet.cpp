@@ -7,10 +7,8 @@
 #include <memory>
 #include <utility>
 
-#include "framework/Framework.h"
+#include "ImpApi_tolva.h"
 #include "base/Handles.h"
-#include "plugin/ImpApiMain.h"
-#include "dialogs/ImpApiDownloadProgress.h"
 
 namespace ImpApiINet {
 namespace {
@@ -104,10 +102,16 @@ int64_t ParseLength(const std::string &Text) {
     return error == std::errc() ? value : -1;
 }
 
+// The status code as a number; a text that is none gives 0.
+int64_t StatusNumber(const std::string &Text) {
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
+    return error == std::errc() && end == Text.data() + Text.size() ? value : 0;
+}
+
 } // namespace
 
-std::string SystemErrorText() {
-    const DWORD error = WinINet.GetLastError();
+std::string SystemErrorText(DWORD error) {
     char text[1024];
     const DWORD length = WinINet.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, 1023, nullptr);
     if (length > 0)
@@ -117,25 +121,30 @@ std::string SystemErrorText() {
     return std::to_string(error);
 }
 
-int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, const std::string &Verb,
-                     bool Secure, const std::string &AuthUser, const std::string &AuthPassword,
-                     const std::string &AcceptType, const std::string &Headers, const std::string &Body,
-                     int32_t TimeoutSec, TResponseSink &Response, std::string &StatusText, bool LogToHost,
-                     bool ShowProgress) {
-    using namespace ImpApiMain;
-    // Lines are composed (and the system error read) only when one is sent.
+int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int64_t &Status,
+                     TRequestObserver &Observer) {
+    const std::string &Server = Request.Server, &ObjectName = Request.ObjectName, &Verb = Request.Verb;
+    const std::string &AuthUser = Request.AuthUser, &AuthPassword = Request.AuthPassword;
+    const std::string &AcceptType = Request.AcceptType, &Headers = Request.Headers;
+    const std::string_view Body = Request.Body;
+    const bool Secure = Request.Secure;
+    const int32_t TimeoutSec = Request.TimeoutSec;
+    // Lines are composed (and the system error text made) only when one is wanted.
     const auto log = [&](auto Line) {
-        if (LogToHost && CallbackRegistered())
-            ReportLog(Line());
+        if (Observer.WantsLog())
+            Observer.Log(Line());
     };
-    const auto logSystemError = [&] { log([] { return "WinINet-Systemfehler: " + SystemErrorText(); }); };
+    const auto logSystemError = [&] {
+        const DWORD error = WinINet.GetLastError();
+        log([error] { return "WinINet-Systemfehler: " + SystemErrorText(error); });
+    };
     const auto logText = [&](const char *Text) { log([Text] { return std::string(Text); }); };
 
     int32_t result = errInetUnspecified;
-    StatusText.clear();
-    Framework::SetScreenCursor(IDC_WAIT);
-    // Declared before the handles: the cursor changes after they are closed.
-    const ScopeExit cursor([] { Framework::SetScreenCursor(IDC_APPSTARTING); });
+    Status = NoHttpStatus;
+    Observer.Begins();
+    // Declared before the handles: the caller hears of the end after they are closed.
+    const ScopeExit ended([&Observer] { Observer.Ended(); });
 
     TInternetHandle session(WinINet.InternetOpenA("VEKT-ImportApi", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
@@ -178,7 +187,7 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
         try {
             // The certificate prompt: as long as the user accepts, send again.
             while (!WinINet.HttpSendRequestA(request.get(), Headers.c_str(), static_cast<DWORD>(Headers.size()),
-                                             const_cast<char *>(Body.c_str()), static_cast<DWORD>(Body.size()))) {
+                                             const_cast<char *>(Body.data()), static_cast<DWORD>(Body.size()))) {
                 const DWORD error = WinINet.GetLastError();
                 if (error != ERROR_INTERNET_SEC_CERT_DATE_INVALID && error != ERROR_INTERNET_SEC_CERT_CN_INVALID &&
                     error != ERROR_INTERNET_INVALID_CA) {
@@ -201,9 +210,9 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             return errInetUnspecified;
         }
 
-        if (!QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
-            StatusText = "200";
-        if (StatusText != "407")
+        std::string statusText;
+        Status = QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, statusText) ? StatusNumber(statusText) : 200;
+        if (Status != 407)
             break;
         LPVOID data = nullptr;
         const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
@@ -221,38 +230,31 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
         connection.reset();
     }
 
-    if (StatusText == "401" || StatusText == "403") {
-        log([&] { return "HTTP-Fehler " + StatusText + ": Zugriff verweigert."; });
+    if (Status == 401 || Status == 403) {
+        log([&] { return "HTTP-Fehler " + std::to_string(Status) + ": Zugriff verweigert."; });
         return errInetAccessDenied;
     }
-    if (StatusText == "404") {
+    if (Status == 404) {
         logText("HTTP-Fehler 404: Die Seite wurde nicht gefunden.");
         return errInetNotFound;
     }
-    if (StatusText == "503") {
+    if (Status == 503) {
         logText("HTTP-Fehler 503: Der Server ist vorübergehend überlastet.");
         return errInetServerBusy;
     }
-    if (StatusText != "200" && StatusText != "302") {
-        log([&] { return "HTTP-Fehler: " + StatusText; });
+    if (Status != 200 && Status != 302) {
+        log([&] { return "HTTP-Fehler: " + std::to_string(Status); });
         return errInetUrlAccess;
     }
 
     std::string lengthText;
     const int64_t expectedLength = QueryHeader(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
                                        ? ParseLength(lengthText) : 0;
-    const auto hideProgress = [&] {
-        if (ShowProgress) {
-            HideDownloadProgress();
-            ReportProgress();
-        }
-    };
     bool readFailed = false;
-    try {
-        if (ShowProgress) {
-            ShowDownloadProgress(nullptr);
-            ReportProgress();
-        }
+    {
+        Observer.BodyBegins();
+        // The caller's progress display closes however the reading ends.
+        const ScopeExit bodyEnded([&Observer] { Observer.BodyEnded(); });
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         for (;;) {
             DWORD read = 0;
@@ -264,18 +266,14 @@ int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, c
             if (read == 0)
                 break;
             Response.Append(buffer.get(), std::min(read, kChunk));
-            ReportProgress();
-            if (ShowProgress && DownloadCancelled()) {
+            Observer.Tick();
+            if (Observer.Cancelled()) {
                 logText("Download durch Benutzer abgebrochen");
                 result = errDownloadCancelled;
                 break;
             }
         }
-    } catch (...) {
-        hideProgress();
-        throw;
     }
-    hideProgress();
     if (result == errDownloadCancelled)
         return result;
 

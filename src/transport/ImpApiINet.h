@@ -1,30 +1,69 @@
 #pragma once
 // ImpApiINet: the plug-in's network side. One synchronous HTTP(S) request over
-// WinINet whose answer body lands in a response sink, the text of the last
-// system error for log lines, the form-value encoding and the transport texts.
+// WinINet whose answer body lands in a response sink, the text of a system
+// error for log lines, the form-value encoding and the transport texts.
 #include <windows.h>
 #include <wininet.h>
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "transport/FormValue.h"
 #include "transport/ResponseSink.h"
 #include "transport/TransportTexts.h"
 
+// What one request sends. Verb, the credentials and the accept type keep the
+// values every import uses unless a caller sets them.
+struct THttpsRequest {
+    // Every field has a default, so a caller names only what it sets.
+    std::string Server{};
+    std::string ObjectName{};
+    std::string Verb = "POST";
+    bool Secure = true;
+    std::string AuthUser{}, AuthPassword{};
+    std::string AcceptType = "text/plain";
+    std::string Headers{};
+    // Not copied: the caller owns the text (and wipes it when it is secret).
+    std::string_view Body{};
+    int32_t TimeoutSec = 0; // 0: the system's timeouts
+};
+
+// How a request reaches its caller while it runs: log lines, a tick after each
+// piece of the answer, the cancel poll. The request itself shows no window and
+// knows no host.
+class TRequestObserver {
+public:
+    // Lines are composed (and the system error read) only when this says so.
+    virtual bool WantsLog() const { return false; }
+    virtual void Log(const std::string &) {}
+    // Before the first handle opens, and after the last one is closed.
+    virtual void Begins() {}
+    virtual void Ended() noexcept {}
+    // Around the reading of the answer body, whether it ends well or not.
+    virtual void BodyBegins() {}
+    virtual void BodyEnded() noexcept {}
+    virtual void Tick() {}
+    // Asked after each piece: true ends the request with errDownloadCancelled.
+    virtual bool Cancelled() { return false; }
+
+protected:
+    ~TRequestObserver() = default;
+};
+
+// No HTTP status: the request was not sent. A status is what WinINet reads, a
+// 32-bit number.
+constexpr int64_t NoHttpStatus = -1;
+
 // Sends one request and appends the answer body to Response. Returns 0 or a
-// transport code (-1001 .. -1015). StatusText is cleared on entry and holds
-// the HTTP status after a successful send. Log lines go to the host only with
-// LogToHost; the progress window shows only with ShowProgress.
-int32_t HttpsRequest(const std::string &Server, const std::string &ObjectName, const std::string &Verb,
-                     bool Secure, const std::string &AuthUser, const std::string &AuthPassword,
-                     const std::string &AcceptType, const std::string &Headers, const std::string &Body,
-                     int32_t TimeoutSec, TResponseSink &Response, std::string &StatusText, bool LogToHost,
-                     bool ShowProgress);
+// transport code (-1001 .. -1015). Status is NoHttpStatus on entry and holds
+// the HTTP status after a successful send.
+int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int64_t &Status,
+                     TRequestObserver &Observer);
 
 // "<code>-<system text>", "12002:Zeitüberschreitung (TimeOut)" or "<code>"
-// for the calling thread's last error.
-std::string SystemErrorText();
+// for a system error code.
+std::string SystemErrorText(DWORD Error);
 
 namespace ImpApiINet {
 

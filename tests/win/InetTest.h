@@ -10,6 +10,7 @@
 #include "UiTestSupport.h"
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/ImportObserver.h"
 #include "transport/ImpApiINet.h"
 
 struct InetOutcome {
@@ -31,11 +32,14 @@ struct InetCall {
         ReportRecorder::reports.clear();
         TResponseSink sink;
         InetOutcome out;
-        out.status = "stale";
+        int64_t status = 999; // stale
         // Whatever the path, the call must leave the app-starting cursor.
         Framework::SetScreenCursor(IDC_ARROW);
-        out.result = HttpsRequest(server, objectName, verb, secure, authUser, authPassword, acceptType, headers, body,
-                                  timeoutSec, sink, out.status, logToHost, showProgress);
+        TImportObserver observer(logToHost, showProgress);
+        out.result = HttpsRequest({server, objectName, verb, secure, authUser, authPassword, acceptType, headers, body,
+                                   timeoutSec},
+                                  sink, status, observer);
+        out.status = status == NoHttpStatus ? "" : std::to_string(status);
         out.body = sink.Substr(0, sink.Size());
         for (const Report &r : ReportRecorder::reports) {
             if (r.kind == ckLog) {

@@ -292,17 +292,18 @@ TEST_F(InetSeam, HandlesThatCannotBeOpened) {
 }
 
 TEST_F(InetSeam, SystemErrorTexts) {
+    // The fake's system text checks it is asked for the code given.
     fake.lastError = 5;
-    EXPECT_EQ(SystemErrorText(), "5-Zugriff verweigert.\r\n");
+    EXPECT_EQ(SystemErrorText(5), "5-Zugriff verweigert.\r\n");
     fake.lastError = 0x80070005; // as an unsigned number
-    EXPECT_EQ(SystemErrorText(), "2147942405-Zugriff verweigert.\r\n");
+    EXPECT_EQ(SystemErrorText(0x80070005), "2147942405-Zugriff verweigert.\r\n");
     fake.systemText = nullptr;
     fake.lastError = ERROR_INTERNET_TIMEOUT;
-    EXPECT_EQ(SystemErrorText(), "12002:Zeit\xFC" "berschreitung (TimeOut)");
+    EXPECT_EQ(SystemErrorText(ERROR_INTERNET_TIMEOUT), "12002:Zeit\xFC" "berschreitung (TimeOut)");
     fake.lastError = 12029;
-    EXPECT_EQ(SystemErrorText(), "12029");
+    EXPECT_EQ(SystemErrorText(12029), "12029");
     fake.lastError = 0;
-    EXPECT_EQ(SystemErrorText(), "0");
+    EXPECT_EQ(SystemErrorText(0), "0");
 }
 
 TEST_F(InetSeam, SendFailures) {
@@ -414,9 +415,10 @@ TEST_F(InetSeam, FailedReadIsIncompleteWhateverTheLength) {
 TEST_F(InetSeam, ExceptionWhileReadingPassesAfterCleanUp) {
     fake.readThrows = true;
     TResponseSink sink;
-    std::string status;
+    int64_t status = 0;
     ReportRecorder::reports.clear();
-    EXPECT_THROW(HttpsRequest("s", "/", "POST", false, "", "", "text/plain", "", "", 0, sink, status, true, true),
+    TImportObserver observer(true, true);
+    EXPECT_THROW(HttpsRequest({.Server = "s", .ObjectName = "/", .Secure = false}, sink, status, observer),
                  std::runtime_error);
     EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
     EXPECT_EQ(Framework::ScreenCursor(), IDC_APPSTARTING);

@@ -19,6 +19,7 @@
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
+#include "plugin/ImportObserver.h"
 #include "dialogs/ImpApiDownloadProgress.h"
 #include "transport/ImpApiINet.h"
 
@@ -110,10 +111,11 @@ int main(int argc, char **argv) {
         bytes = PlainRead(argv[2], argv[3], mode == "keep" ? &sink : nullptr);
         seconds = Now() - start;
     } else {
-        std::string status;
+        int64_t status = 0;
         // As the import run calls it.
-        result = HttpsRequest(argv[2], argv[3], "POST", false, "", "", "text/plain", "", "", 180, sink, status,
-                              true, true);
+        TImportObserver observer(true, true);
+        result = HttpsRequest({.Server = argv[2], .ObjectName = argv[3], .Secure = false, .TimeoutSec = 180}, sink,
+                              status, observer);
         seconds = Now() - start;
         bytes = static_cast<int64_t>(sink.Size());
     }
