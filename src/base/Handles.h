@@ -52,6 +52,40 @@ using UniqueBrush = UniqueHandle<HandleTraits::NullInvalid<HBRUSH, HandleTraits:
 using UniqueRegKey = UniqueHandle<HandleTraits::NullInvalid<HKEY, RegCloseKey>>;
 using UniqueFile = UniqueHandle<HandleTraits::File>;
 
+// A device context with a font selected into it: the old object is selected
+// again and the context given back at scope end. Without a window it is the
+// screen's, for measuring text.
+class ScopedDC {
+public:
+    explicit ScopedDC(HGDIOBJ Font, HWND Window = nullptr)
+        : window_(Window), dc_(GetDC(Window)), old_(SelectObject(dc_, Font)) {}
+    ~ScopedDC() {
+        SelectObject(dc_, old_);
+        ReleaseDC(window_, dc_);
+    }
+    ScopedDC(const ScopedDC &) = delete;
+    ScopedDC &operator=(const ScopedDC &) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// An object selected into a device context someone else owns, until scope end.
+class ScopedSelection {
+public:
+    ScopedSelection(HDC Dc, HGDIOBJ Object) : dc_(Dc), old_(SelectObject(Dc, Object)) {}
+    ~ScopedSelection() { SelectObject(dc_, old_); }
+    ScopedSelection(const ScopedSelection &) = delete;
+    ScopedSelection &operator=(const ScopedSelection &) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
 template <class F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : f_(std::move(f)) {}

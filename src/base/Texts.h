@@ -3,6 +3,14 @@
 #include <string>
 #include <string_view>
 
+// Short texts (the host's strings with a length byte, the edit controls'
+// values, masks, messages, the target folder) hold at most this many characters.
+inline constexpr std::size_t ShortTextMax = 255;
+
+inline std::string CutShort(std::string_view Text, std::size_t Max = ShortTextMax) {
+    return std::string(Text.substr(0, Max));
+}
+
 // Removes the characters with codes 0 to 32 at both ends (bytes above 127
 // are no blanks).
 std::string TrimControls(std::string_view Value);

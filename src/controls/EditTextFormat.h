@@ -6,12 +6,7 @@
 #include <string>
 #include <string_view>
 
-// Short texts of the edit controls hold at most this many characters.
-constexpr size_t ShortTextMax = 255;
-
-inline std::string CutShort(std::string_view Text, size_t Max = ShortTextMax) {
-    return std::string(Text.substr(0, Max));
-}
+#include "base/Texts.h"
 
 // Expands Pattern with Value as the argument of every %s conversion (flag "-"
 // left-justifies, a width pads with blanks, ".n" takes at most n characters;

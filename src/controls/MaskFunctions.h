@@ -11,7 +11,9 @@
 #include <optional>
 #include <string_view>
 
-inline constexpr int MaxMaskLength = 255;
+#include "base/Texts.h"
+
+inline constexpr std::size_t MaxMaskLength = ShortTextMax;
 
 enum TMaskCharKind : uint8_t {
     mkNone,           // beyond the mask

@@ -165,19 +165,6 @@ void TCustomEditEx::CreateParams(TCreateParams &Params) {
                     (hideSelection_ ? 0 : ES_NOHIDESEL) | (oemConvert_ ? ES_OEMCONVERT : 0);
 }
 
-// Read-only edits of the old Far-East (non-NT) systems must be made writable
-// and switched to read-only after creation.
-void TCustomEditEx::CreateWindowHandle(const TCreateParams &Params) {
-    const bool farEast9x = (GetVersion() & 0x80000000u) && GetSystemMetrics(SM_DBCSENABLED);
-    if (farEast9x && (Params.Style & ES_READONLY)) {
-        TCreateParams writable = Params;
-        writable.Style &= ~ES_READONLY;
-        TWinControl::CreateWindowHandle(writable);
-        SendMessageA(Handle(), EM_SETREADONLY, TRUE, 0);
-        return;
-    }
-    TWinControl::CreateWindowHandle(Params);
-}
 
 void TCustomEditEx::CreateWnd() {
     creating_ = true;

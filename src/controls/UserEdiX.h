@@ -64,7 +64,6 @@ protected:
     void FitHeightToFont();
 
     void CreateParams(TCreateParams &Params) override;
-    void CreateWindowHandle(const TCreateParams &Params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
     void WndProc(TMessage &Message) override;

@@ -261,10 +261,10 @@ void TCustomUserEdit::KeyPress(char &Key) {
         if (OnInvalidChar && !OnInvalidChar(this, key, editState_))
             MessageBeep(0);
         Key = 0;
-    } else if (Key == 27) {
+    } else if (Key == CharCode::Escape) {
         Key = 0;
         UndoValue();
-    } else if (Key == 13) {
+    } else if (Key == CharCode::Enter) {
         Key = 0;
         if (TextModified()) {
             // A check that fails without raising leaves the edit as it was:
@@ -377,7 +377,7 @@ void TCustomUserEdit::PaintRightAligned(TMessage &m) {
         if (own)
             EndPaint(window, &ps);
     }};
-    HGDIOBJ oldFont = SelectObject(dc, FontHandle());
+    const ScopedSelection font(dc, FontHandle());
     RECT r;
     GetClientRect(window, &r);
     if (BorderStyle() == bsSingle) {
@@ -394,6 +394,5 @@ void TCustomUserEdit::PaintRightAligned(TMessage &m) {
     SetTextColor(dc, ColorToRGB(Font().Color));
     ExtTextOutA(dc, r.right - size.cx - margin, margin, ETO_OPAQUE | ETO_CLIPPED, &r, text.c_str(),
                 static_cast<UINT>(text.size()), nullptr);
-    SelectObject(dc, oldFont);
     m.Result = 0;
 }

@@ -32,9 +32,9 @@ char LocaleChar(LCTYPE Type, char Default) {
 // Ctrl+C, Ctrl+V and Ctrl+X as the window would take them.
 UINT ClipboardMessage(char Key) {
     switch (Key) {
-    case 3: return WM_COPY;
-    case 22: return WM_PASTE;
-    case 24: return WM_CUT;
+    case CharCode::CtrlC: return WM_COPY;
+    case CharCode::CtrlV: return WM_PASTE;
+    case CharCode::CtrlX: return WM_CUT;
     default: return 0;
     }
 }
@@ -416,12 +416,12 @@ void TCustomUserMaskEdit::KeyPress(char &Key) {
     if (!HasMask())
         return;
     if (Key != 0 && Focused()) {
-        if (Key == 27) {
+        if (Key == CharCode::Escape) {
             AbandonEdit();
         } else if (const UINT clipboard = ClipboardMessage(Key)) {
             Perform(clipboard);
-        } else if (CanEdit() && !ReadOnly() && Key != 8) {
-            if (Key == 13) {
+        } else if (CanEdit() && !ReadOnly() && Key != CharCode::Backspace) {
+            if (Key == CharCode::Enter) {
                 ValidateMask();
             } else if (static_cast<unsigned char>(Key) >= ' ') { // no control character enters the text
                 auto [s, e] = Selection();

@@ -34,7 +34,7 @@ constexpr TControlDef Controls[] = {
     {.Create = Field<&D::Label3>, .Name = "Label3", .Left = 16, .Top = 8, .Width = 128, .Height = 13,
      .Caption = "Schnittstellen-Version:", .Font = Bold8},
     {.Create = Field<&D::lbSSVersion>, .Name = "lbSSVersion", .Left = 152, .Top = 8, .Width = 44, .Height = 13,
-     .Caption = "2.00.00", .Font = Bold8},
+     .Font = Bold8},
     {.Create = Field<&D::btnHelp>, .Name = "btnHelp", .Left = 16, .Top = 155, .Width = 75, .Height = 25,
      .Caption = "Anleitung", .Font = Bold8, .TabOrder = 4, .OnEvent = Handler<&D::btnHelpClick>},
     {.Create = Field<&D::Label4>, .Name = "Label4", .Left = 24, .Top = 112, .Width = 225, .Height = 33,
@@ -45,34 +45,21 @@ constexpr TControlDef Controls[] = {
 };
 constexpr TFormDef Layout = {.Name = "dlgProviderDataEdit", .Caption = "tolva Zugangsdaten", .ClientWidth = 275,
                              .ClientHeight = 191, .BorderStyle = bsDialog, .SystemMenu = true,
-                             .OnCreate = Handler<&D::FormCreate>, .OnShow = Handler<&D::FormShow>,
+                             .OnShow = Handler<&D::FormShow>,
                              .OnClose = Handler<&D::FormClose>, .Controls = Controls};
-
-constexpr std::size_t MaxShortText = 255;
 } // namespace
 
 TdlgProviderDataEdit::TdlgProviderDataEdit() { LoadLayout(Layout); }
 
 TdlgProviderDataEdit::~TdlgProviderDataEdit() { FormDestroy(this); }
 
-void TdlgProviderDataEdit::FormCreate(TComponent *) { ExtraLines.clear(); }
-
 void TdlgProviderDataEdit::FormShow(TComponent *) {
     // Through the export, so the label shows exactly what a host reads.
     unsigned char version[IMPAPI_VERSION_BUFFER_SIZE];
     ImportVersionInfo(version);
     lbSSVersion->SetText(std::string(reinterpret_cast<const char *>(version + 1), version[0]));
-    eUser->SetValue(UserText.substr(0, MaxShortText));
-    ePassword->SetValue(PasswordText.substr(0, MaxShortText));
-    ExtraLines.clear();
-    std::size_t start = 0;
-    while (start < ExtraData.size()) {
-        std::size_t end = ExtraData.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = ExtraData.size();
-        ExtraLines.push_back(ExtraData.substr(start, end - start));
-        start = end + (ExtraData.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
+    eUser->SetValue(CutShort(UserText));
+    ePassword->SetValue(CutShort(PasswordText));
 }
 
 // ExtraData stays as it came: the dialog neither shows nor edits it, so a
@@ -95,7 +82,6 @@ void TdlgProviderDataEdit::FormDestroy(TComponent *) {
         SetWindowTextA(edit, "");
     }
     Wipe(PasswordText);
-    ExtraLines.clear();
 }
 
 std::string TdlgProviderDataEdit::GuidePath() {

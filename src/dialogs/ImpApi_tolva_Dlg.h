@@ -25,7 +25,6 @@ public:
     TButton *btnHelp = nullptr;
     TLabel *Label4 = nullptr;
     TLabel *Label5 = nullptr;
-    std::vector<std::string> ExtraLines;
 
     std::string UserText;
     std::string PasswordText;
@@ -36,7 +35,6 @@ public:
     // The guide's full name beside the host application's executable.
     static std::string GuidePath();
 
-    void FormCreate(TComponent *Sender);
     void FormShow(TComponent *Sender);
     void FormClose(TComponent *Sender, TCloseAction &Action);
     void FormDestroy(TComponent *Sender);

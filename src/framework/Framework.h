@@ -7,6 +7,11 @@
 #include <string>
 #include <string_view>
 
+// The characters WM_CHAR brings for keys that type no letter.
+namespace CharCode {
+inline constexpr char CtrlC = 3, Backspace = 8, Enter = 13, CtrlV = 22, CtrlX = 24, Escape = 27;
+} // namespace CharCode
+
 namespace Framework {
 
 void Initialize(HINSTANCE Instance);

@@ -55,13 +55,12 @@ void TLabel::AdjustBounds() {
     std::string text = Text();
     if (text.empty())
         text = " ";
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, FontHandle());
     RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r,
-              DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    {
+        const ScopedDC dc(FontHandle());
+        DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r,
+                  DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
+    }
     SetBounds(Left(), Top(), r.right, r.bottom);
 }
 

@@ -1,5 +1,7 @@
 #include "plugin/ImpApiMain.h"
 
+#include "base/Texts.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -36,7 +38,7 @@ using namespace ImpApiMain;
 extern "C" int32_t __stdcall VersionInfo(void) { return 40300; }
 
 extern "C" void __stdcall ImportVersionInfo(unsigned char *Buffer) {
-    const std::size_t length = std::min<std::size_t>(g_apiVersion.size(), 255);
+    const std::size_t length = std::min(g_apiVersion.size(), ShortTextMax);
     Buffer[0] = static_cast<unsigned char>(length);
     std::memcpy(Buffer + 1, g_apiVersion.data(), length);
 }

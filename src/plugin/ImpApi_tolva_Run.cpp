@@ -25,7 +25,7 @@ namespace {
 using ImpApiMain::ReportLog;
 
 constexpr const char *PortalName = "tolva";
-constexpr std::size_t MaxTargetDirChars = 255;
+constexpr std::size_t MaxTargetDirChars = ShortTextMax;
 
 // Connection settings of one run; the override file may change each.
 struct Settings {

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
-// The most the host's message buffer receives: 255 characters and the zero.
-inline constexpr std::size_t MaxMessageChars = 255;
+#include "base/Texts.h"
+
+// The most the host's message buffer receives: a short text and the zero.
+inline constexpr std::size_t MaxMessageChars = ShortTextMax;
 
 // The text of Code, or nothing when the code has none. The text of -30 is
 // composed from the portal's last error number and message.
