@@ -77,6 +77,8 @@ std::string ScratchTree::Listing() const {
 }
 
 VariantSetting::VariantSetting(DWORD Type, const void *Data, DWORD Size, REGSAM View) : view_(View) {
+    if (View == 0)
+        scratch_.emplace(HKEY_LOCAL_MACHINE);
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, VariantKey, 0, nullptr, 0, KEY_WRITE | View, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
@@ -86,3 +88,11 @@ VariantSetting::VariantSetting(DWORD Type, const void *Data, DWORD Size, REGSAM 
 }
 
 VariantSetting::~VariantSetting() { RegDeleteKeyExA(HKEY_LOCAL_MACHINE, VariantKey, view_, 0); }
+
+bool VariantKeyExists(REGSAM View) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, VariantKey, 0, KEY_READ | View, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}

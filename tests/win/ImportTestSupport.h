@@ -3,7 +3,10 @@
 // the override file beside it, and the variant's registry value.
 #include <windows.h>
 
+#include <optional>
 #include <string>
+
+#include "TestSupport.h"
 
 // <temp>\impapi-XXXX\import (the target folder) and <temp>\impapi-XXXX\tolva.
 class ScratchTree {
@@ -29,9 +32,11 @@ private:
 };
 
 // Sets HKLM\Software\Korvane\VEKT\ImportAPI\tolva\API_Variante for a test and
-// removes the key afterwards. View: the registry view it is written to
-// (KEY_WOW64_32KEY or KEY_WOW64_64KEY); 0 is the test program's own, which for
-// the 32-bit tests is the view a 32-bit installer writes to.
+// removes the key afterwards. View 0: the test program's own view, with
+// HKEY_LOCAL_MACHINE redirected into a scratch key, so the machine's registry
+// is never touched. KEY_WOW64_32KEY or KEY_WOW64_64KEY: the machine's real view
+// (the test of the views needs them); such a test first makes sure the key
+// does not exist there (VariantKeyExists) and skips otherwise.
 class VariantSetting {
 public:
     VariantSetting(DWORD Type, const void *Data, DWORD Size, REGSAM View = 0);
@@ -41,4 +46,6 @@ public:
 
 private:
     REGSAM view_;
+    std::optional<RegistryRootOverride> scratch_;
 };
+bool VariantKeyExists(REGSAM View);

@@ -53,3 +53,19 @@ SIZE_T CommittedPrivateBytes() {
             total += info.RegionSize;
     return total;
 }
+
+RegistryRootOverride::RegistryRootOverride(HKEY Root) : root_(Root) {
+    name_ = "Software\\ImpApiTest\\Root" + std::to_string(reinterpret_cast<ULONG_PTR>(Root) & 0xFF) + "-" +
+            std::to_string(GetCurrentProcessId());
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch_,
+                        nullptr) != ERROR_SUCCESS ||
+        RegOverridePredefKey(root_, scratch_) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot redirect a registry root");
+}
+
+RegistryRootOverride::~RegistryRootOverride() {
+    RegOverridePredefKey(root_, nullptr);
+    RegCloseKey(scratch_);
+    RegDeleteTreeA(HKEY_CURRENT_USER, name_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ImpApiTest"); // only when no other test has one
+}

@@ -42,6 +42,23 @@ struct ReportRecorder {
     static void __stdcall Callback(int32_t kind, int32_t number, const char *text);
 };
 
+// A registry root (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT) redirected, for this
+// process and as long as this lives, into a scratch key of its own under
+// HKCU\Software\ImpApiTest: what a test writes there never reaches the
+// machine's registry, and the scratch key is deleted at the end.
+class RegistryRootOverride {
+public:
+    explicit RegistryRootOverride(HKEY Root);
+    ~RegistryRootOverride();
+    RegistryRootOverride(const RegistryRootOverride &) = delete;
+    RegistryRootOverride &operator=(const RegistryRootOverride &) = delete;
+
+private:
+    HKEY root_;
+    HKEY scratch_ = nullptr;
+    std::string name_;
+};
+
 // The process's committed private memory, summed region by region (Wine
 // answers 0 in the process memory counters).
 SIZE_T CommittedPrivateBytes();

@@ -353,8 +353,11 @@ TEST_F(DataDialog, FailureToMakeTheDialogCountsAsCancelAndTouchesNothing) {
 
 // ---- the user guide
 
-// A file association for ".pdf" that starts this program as the viewer.
+// A file association for ".pdf" that starts this program as the viewer, in a
+// scratch HKEY_CLASSES_ROOT: the machine's own association stays as it is.
 class GuideViewer {
+    RegistryRootOverride classes_{HKEY_CLASSES_ROOT};
+
 public:
     GuideViewer() {
         char exe[MAX_PATH];
@@ -364,11 +367,7 @@ public:
         Set("ImpApiTest.Guide\\shell\\open\\command", command);
         DeleteFileA(OpenedRecord().c_str());
     }
-    ~GuideViewer() {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "ImpApiTest.Guide");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".pdf");
-        DeleteFileA(OpenedRecord().c_str());
-    }
+    ~GuideViewer() { DeleteFileA(OpenedRecord().c_str()); }
     // What the viewer was asked to open; empty until it has run.
     static std::string Opened() {
         std::ifstream in(OpenedRecord());
