@@ -106,7 +106,7 @@ target_link_options(impapi-capture PRIVATE ${IMPAPI_STATIC_LINK})
 
 if(IMPAPI_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${IMPAPI_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   enable_testing()
   add_subdirectory(tests/win)
 endif()
