@@ -17,18 +17,18 @@ EditForm::EditForm() { LoadLayout(Layout); }
 
 void Type(const std::string &Text) {
     PostChars(GetFocus(), Text);
-    Pump(30);
+    PumpIdle();
 }
 
 void Key(WORD Key) {
     PostKey(GetFocus(), Key);
-    Pump(30);
+    PumpIdle();
 }
 
 void Click(HWND Window, int X, int Y) {
     PostMessageA(Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
     PostMessageA(Window, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
-    Pump(30);
+    PumpIdle();
 }
 
 std::pair<int, int> Selection(HWND Window) {
@@ -77,7 +77,7 @@ void EditFormTest::SetUp() {
 
 void EditFormTest::Show() {
     form->Show();
-    Pump(30);
+    PumpIdle();
     b->SetFocus();
-    Pump(10);
+    PumpIdle();
 }

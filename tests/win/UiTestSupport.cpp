@@ -23,6 +23,40 @@ void Pump(DWORD Milliseconds) {
     } while (GetTickCount() - start < Milliseconds);
 }
 
+namespace {
+bool ServeQueue() {
+    bool any = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        Framework::ProcessMessage(msg);
+        any = true;
+    }
+    return any;
+}
+} // namespace
+
+void PumpIdle(DWORD LimitMs) {
+    const DWORD start = GetTickCount();
+    for (int quiet = 0; quiet < 2 && GetTickCount() - start < LimitMs;) {
+        if (ServeQueue())
+            quiet = 0;
+        else if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT) == WAIT_TIMEOUT)
+            ++quiet;
+    }
+}
+
+bool PumpUntil(const std::function<bool()> &Done, DWORD LimitMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        ServeQueue();
+        if (Done())
+            return true;
+        if (GetTickCount() - start >= LimitMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
 // Only this process's windows: ctest runs test programs side by side on one
 // Wine desktop, and another program's progress window has the same caption.
 HWND FindForm(const char *Caption) {

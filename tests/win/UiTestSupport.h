@@ -13,8 +13,15 @@ constexpr const char *FormClass = "ImpApi_tolva.Form";
 // Framework::Initialize with the test program's module, once.
 void InitFrameworkForTests();
 
-// Serves the thread's queue for the given time.
+// Serves the thread's queue for the given time (only where time itself is
+// what a test checks: that nothing happens within it).
 void Pump(DWORD Milliseconds);
+// Serves the thread's queue until it is idle: nothing arrived during two short
+// waits in a row (Wine delivers the X server's events while the thread waits).
+// LimitMs bounds a queue that never rests.
+void PumpIdle(DWORD LimitMs = 5000);
+// Serves the thread's queue until Done holds; false when LimitMs passed first.
+bool PumpUntil(const std::function<bool()> &Done, DWORD LimitMs = 5000);
 
 HWND FindForm(const char *Caption);
 // The first child of Parent (any depth) with this class suffix ("Button") and text.

@@ -54,7 +54,7 @@ class DataDialog : public ::testing::Test {
 protected:
     void SetUp() override { InitFrameworkForTests(); }
     // The dialog is released through the queue: serve it before unloading.
-    void TearDown() override { Pump(30); }
+    void TearDown() override { PumpIdle(); }
     int Run(HostTexts &t) { return plugin.ApiDataDialog(t.user, t.password, t.extra); }
     Plugin plugin;
 };
@@ -291,7 +291,7 @@ TEST_F(DataDialog, CancelEscapeAndCloseBoxReturn2AndTouchNothing) {
         ModalScript script({WaitForDialog(), Retype(UserField, "anders"), Retype(PasswordField, "anders"), way.end});
         EXPECT_EQ(Run(t), 2) << way.name;
         EXPECT_TRUE(t == before) << way.name;
-        Pump(20);
+        PumpIdle();
     }
 }
 
@@ -302,7 +302,7 @@ TEST_F(DataDialog, DialogIsReleasedWhenTheHostServesItsQueue) {
     HWND left = FindForm(Caption);
     ASSERT_TRUE(left);
     EXPECT_FALSE(IsWindowVisible(left));
-    Pump(30);
+    PumpIdle();
     EXPECT_FALSE(IsWindow(left));
 }
 
@@ -311,7 +311,7 @@ TEST_F(DataDialog, UnloadBeforeTheHostServesItsQueueLeavesNoWindowBehind) {
     ModalScript script({WaitForDialog(), Do([] { PostClick(Button("Abbrechen")); })});
     EXPECT_EQ(Run(t), 2);
     plugin.Reload(); // the old code is gone: a window of it left would crash here
-    Pump(30);
+    PumpIdle();
     EXPECT_FALSE(FindForm(Caption));
     HostTexts u("a", "b", "");
     ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});

@@ -64,7 +64,7 @@ TEST_F(DownloadProgress, LayoutAsDesigned) {
     EXPECT_EQ(r.top, -1);
     EXPECT_EQ(r.right - r.left, 33);
     EXPECT_EQ(r.bottom - r.top, 19);
-    Pump(50); // painted: button-face window, lowered bevel, bar in the highlight colour
+    PumpIdle(); // painted: button-face window, lowered bevel, bar in the highlight colour
     HDC dc = GetDC(shape);
     EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_HIGHLIGHT));
     ReleaseDC(shape, dc);
@@ -105,8 +105,7 @@ TEST_F(DownloadProgress, BarSweepsTenPixelsPerTickAndWrapsOnTheTwentieth) {
 TEST_F(DownloadProgress, TheTimerTicksOncePerSecond) {
     auto &f = Open();
     DWORD start = GetTickCount();
-    while (BarLeft(f) == 0 && GetTickCount() - start < 3000)
-        Pump(20);
+    PumpUntil([&] { return BarLeft(f) != 0; }, 3000);
     DWORD elapsed = GetTickCount() - start;
     EXPECT_EQ(BarLeft(f), 10);
     EXPECT_GE(elapsed, 900u);

@@ -163,9 +163,9 @@ TEST_F(EditBase, OneChangeNotificationPerProgrammaticChangeAndNoneAtCreation) {
     edit->ClearText();
     EXPECT_EQ(changes, 3);
     form->Show();
-    Pump(20);
+    PumpIdle();
     edit->SetFocus();
-    Pump(10);
+    PumpIdle();
     Type("xy"); // the user's typing reports each change
     EXPECT_EQ(changes, 5);
 }
@@ -248,21 +248,21 @@ TEST_F(EditBase, HeightFitsTheFontWhileAutoSizeWithABorder) {
 TEST_F(EditBase, KeyboardFocusSelectsEverythingAClickNothing) {
     edit->SetText("abcdef");
     form->Show();
-    Pump(20);
+    PumpIdle();
     form->eSecond->SetFocus();
-    Pump(10);
+    PumpIdle();
     Key(VK_TAB);
     ASSERT_EQ(GetFocus(), edit->Handle());
     EXPECT_EQ(Selection(edit->Handle()), std::make_pair(0, 6));
     form->eSecond->SetFocus();
-    Pump(10);
+    PumpIdle();
     Click(edit->Handle(), 2, 5);
     ASSERT_EQ(GetFocus(), edit->Handle());
     const auto sel = Selection(edit->Handle());
     EXPECT_EQ(sel.first, sel.second);
     edit->SetAutoSelect(false);
     form->eSecond->SetFocus();
-    Pump(10);
+    PumpIdle();
     SendMessageA(edit->Handle(), EM_SETSEL, 1, 1);
     Key(VK_TAB);
     ASSERT_EQ(GetFocus(), edit->Handle());
@@ -276,9 +276,9 @@ TEST_F(EditBase, RightAlignedTextIsPaintedFlushRightWhileUnfocused) {
     e->SetBorderStyle(bsNone);
     e->SetValue("WW");
     form->Show();
-    Pump(20);
+    PumpIdle();
     form->eSecond->SetFocus();
-    Pump(10);
+    PumpIdle();
     const auto left = InkColumns(Paint(e));
     EXPECT_LT(left.first, 6);
     e->SetAlignment(taRightJustify);
@@ -293,7 +293,7 @@ TEST_F(EditBase, RightAlignedTextIsPaintedFlushRightWhileUnfocused) {
 
     // Focused, the platform edit paints as usual: from the left.
     e->SetFocus();
-    Pump(10);
+    PumpIdle();
     EXPECT_LT(InkColumns(Paint(e)).first, 6);
 }
 
@@ -307,9 +307,9 @@ TEST_F(EditBase, RightAlignedPaintingMasksAPassword) {
     secret->SetValue("abc");
     stars->SetValue("***");
     form->Show();
-    Pump(20);
+    PumpIdle();
     edit->SetFocus();
-    Pump(10);
+    PumpIdle();
     const Painted a = Paint(secret), b = Paint(stars);
     EXPECT_EQ(a.ink, b.ink);
     EXPECT_NE(InkColumns(a).first, -1);
@@ -318,9 +318,9 @@ TEST_F(EditBase, RightAlignedPaintingMasksAPassword) {
 TEST_F(EditBase, AlignmentChangeWhileFocusedRecreatesTheWindowAndKeepsTheFocus) {
     TEditText *e = form->eFirst;
     form->Show();
-    Pump(20);
+    PumpIdle();
     e->SetFocus();
-    Pump(10);
+    PumpIdle();
     HWND before = e->Handle();
     e->SetAlignment(taRightJustify);
     EXPECT_NE(e->Handle(), before);

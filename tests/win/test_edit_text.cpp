@@ -17,7 +17,7 @@ protected:
     // Focuses the first field and replaces what it shows by Text.
     void Enter(const std::string &text) {
         a->SetFocus();
-        Pump(10);
+        PumpIdle();
         SendMessageA(a->Handle(), EM_SETSEL, 0, -1);
         Type(text);
     }
@@ -106,7 +106,7 @@ TEST_F(EditText, ReadingValueWhileEditingTakesTheTextOverOrKeepsTheOldOne) {
     EXPECT_EQ(a->Value(), "newer");
     // Not editing: reading checks nothing.
     b->SetFocus();
-    Pump(10);
+    PumpIdle();
     a->SetValueMin("z");
     EXPECT_EQ(a->Value(), "newer");
 }
@@ -120,7 +120,7 @@ TEST_F(EditText, AnEmptiedFieldGetsTheDefaultWhenCheckedButNotInsideOnChange) {
             seen.push_back(a->Value() + "|" + a->Text());
     };
     a->SetFocus();
-    Pump(10);
+    PumpIdle();
     SendMessageA(a->Handle(), EM_SETSEL, 0, -1);
     Key(VK_BACK);
     ASSERT_FALSE(seen.empty());
@@ -150,7 +150,7 @@ TEST_F(EditText, FormatsShowTheValueAndAnEditedTextIsTakenAsShown) {
     a->SetValue("abc");
     EXPECT_EQ(a->Text(), "      ab");
     a->SetFocus();
-    Pump(10);
+    PumpIdle();
     EXPECT_EQ(a->Text(), "abc  |");
     Key(VK_END);
     Type("x");
@@ -219,22 +219,22 @@ TEST_F(EditText, HistoryListHearsFocusBoundsAndKeysInOrder) {
     a->OnKeyDown = [&](TComponent *, WORD &, TShiftState) { log.push_back("OnKeyDown"); };
     a->OnKeyUp = [&](TComponent *, WORD &, TShiftState) { log.push_back("OnKeyUp"); };
     b->SetFocus();
-    Pump(10);
+    PumpIdle();
     a->SetHistoryList(list);
     a->SetBounds(10, 8, 120, 21);
     a->SetFocus();
-    Pump(10);
+    PumpIdle();
     PostKey(a->Handle(), 'A');
-    Pump(30);
+    PumpIdle();
     list->Active = true;
     PostKey(a->Handle(), 'B');
-    Pump(30);
+    PumpIdle();
     b->SetFocus(); // modified: checked and accepted
-    Pump(10);
+    PumpIdle();
     a->SetFocus();
-    Pump(10);
+    PumpIdle();
     b->SetFocus(); // unmodified
-    Pump(10);
+    PumpIdle();
     const std::vector<std::string> expected = {
         "SetEdit eFirst", "Bounds 10,8,120,21",                                         //
         "SetEdit eFirst", "Entered",           "OnEnter",                               //
@@ -255,12 +255,12 @@ TEST_F(EditText, HistoryListHearsFocusBoundsAndKeysInOrder) {
     delete other;
     EXPECT_EQ(a->HistoryList(), nullptr);
     a->SetFocus();
-    Pump(10);
+    PumpIdle();
     PostKey(a->Handle(), 'C');
-    Pump(30);
+    PumpIdle();
     a->SetBounds(12, 8, 120, 21);
     b->SetFocus();
-    Pump(10);
+    PumpIdle();
 
     // An edit that goes tells its list.
     log.clear();

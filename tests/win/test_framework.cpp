@@ -165,10 +165,10 @@ TEST_F(FrameworkTest, EnterClicksTheFocusedButtonWhichShowsTheDefaultFrame) {
 TEST_F(FrameworkTest, FocusEnterAndExitAreMovesOfTheActiveControl) {
     TTestForm form;
     form.Show();
-    Pump(30);
+    PumpIdle();
     EXPECT_EQ(form.Log, (Log{"enter Edit1"}));
     PostKey(form.Edit1->Handle(), VK_TAB);
-    Pump(30);
+    PumpIdle();
     EXPECT_EQ(form.Log, (Log{"enter Edit1", "exit Edit1", "enter Edit2"}));
     EXPECT_EQ(form.ActiveControl(), form.Edit2);
 
@@ -176,17 +176,17 @@ TEST_F(FrameworkTest, FocusEnterAndExitAreMovesOfTheActiveControl) {
     HWND other = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     SetFocus(other);
-    Pump(30);
+    PumpIdle();
     EXPECT_NE(GetFocus(), form.Edit2->Handle());
     SetActiveWindow(form.Handle());
-    Pump(30);
+    PumpIdle();
     EXPECT_EQ(GetFocus(), form.Edit2->Handle());
     EXPECT_EQ(form.Log.size(), 3u);
     DestroyWindow(other);
 
     form.btnOther->SetFocus();
     PostKey(form.btnOther->Handle(), VK_TAB); // the last one wraps to the first
-    Pump(30);
+    PumpIdle();
     EXPECT_EQ(form.Log, (Log{"enter Edit1", "exit Edit1", "enter Edit2", "exit Edit2", "enter btnOther",
                              "exit btnOther", "enter Edit1"}));
 }
@@ -233,7 +233,7 @@ TEST_F(FrameworkTest, ReleaseDestroysTheFormThroughTheQueue) {
     HWND w = form->Handle();
     form->Release();
     EXPECT_FALSE(destroyed);
-    Pump(30);
+    PumpIdle();
     EXPECT_TRUE(destroyed);
     EXPECT_FALSE(IsWindow(w));
 }

@@ -62,11 +62,11 @@ MaskForm::MaskForm() { LoadLayout(MaskLayout); }
 // Keys are served at once: the handling is synchronous.
 void Press(WORD key) {
     PostKey(GetFocus(), key);
-    Pump(1);
+    PumpIdle();
 }
 void Chars(const std::string &text) {
     PostChars(GetFocus(), text);
-    Pump(1);
+    PumpIdle();
 }
 // Presses key while the modifiers are held.
 void Held(std::initializer_list<int> modifiers, WORD key) {
@@ -115,14 +115,14 @@ protected:
         edit->SetTabOrder(2);
         edit->OnEnter = [this](TComponent *) { ++enters; };
         form->Show();
-        Pump(30);
+        PumpIdle();
         edit->SetMask("00/00");
         Focus();
         separator = LocaleSeparators().Date;
     }
     void Focus() {
         edit->SetFocus();
-        Pump(5);
+        PumpIdle();
         ASSERT_EQ(GetFocus(), edit->Handle());
     }
     // The date mask's text with the locale's separator.
@@ -303,7 +303,7 @@ TEST_F(MaskEdit, EnterPutsTheCaretOnTheFirstGapAndReportsNothing) {
 
 TEST_F(MaskEdit, AFailedCheckFromOutsideTakesTheFocusBackWithoutANewEntry) {
     form->eFirst->SetFocus();
-    Pump(5);
+    PumpIdle();
     edit->SetText(Date("1_/__"));
     edit->SetTextModified(true);
     const int entries = enters;
@@ -498,7 +498,7 @@ TEST_F(MaskEdit, ClickShowsTheBlockAndADragKeepsItsDirection) {
         PostMessageA(edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(CharX(from), 5));
         PostMessageA(edit->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(CharX(to), 5));
         PostMessageA(edit->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(CharX(to), 5));
-        Pump(5);
+        PumpIdle();
     };
     drag(1, 4);
     EXPECT_EQ(Selection(edit->Handle()), Sel(1, 4));

@@ -134,7 +134,7 @@ TEST_F(UserEditCycle, FailedCheckOnExitRefocusesColoursAndShowsTheErrorBox) {
     {
         ModalScript script({CloseErrorBox(boxText)});
         Key(VK_TAB);
-        Pump(100);
+        PumpIdle();
     }
     EXPECT_EQ(order, std::vector<std::string>{"handler"});
     EXPECT_EQ(boxText, "Zu klein.");
@@ -151,7 +151,7 @@ TEST_F(UserEditCycle, FailedCheckOnExitRefocusesColoursAndShowsTheErrorBox) {
 
     // Any key ends the error colour, even a dropped tab character.
     PostMessageA(a->Handle(), WM_CHAR, '\t', 1);
-    Pump(30);
+    PumpIdle();
     EXPECT_EQ(a->Color(), clWindow);
     EXPECT_FALSE(a->EditState().Contains(uesErrorColor));
     EXPECT_EQ(a->Text(), "1");
@@ -194,7 +194,7 @@ TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusAndPassesOverTheNextEntry) {
     {
         ModalScript script({CloseErrorBox(boxText)});
         Key(VK_RETURN);
-        Pump(100);
+        PumpIdle();
     }
     EXPECT_EQ(boxText, "Das Minimum f\xFC" "r die Eingabe betr\xE4gt 5.");
     EXPECT_EQ(GetFocus(), a->Handle());
