@@ -8,8 +8,14 @@ endif()
 set(IMPAPI_DIST ${CMAKE_SOURCE_DIR}/dist/${IMPAPI_ARCH})
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
-# Only system DLLs may be imported: the C++ runtime, libgcc and winpthread go in statically.
+# Only system DLLs may be imported: the C++ runtime and libgcc go in statically.
 set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+# Hardened, and the same bytes from any checkout path: no source or build
+# paths in the image (debug information included).
+add_compile_options(-fstack-protector-strong
+  -ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+add_link_options(-fstack-protector-strong)
 
 add_library(impapi STATIC
   src/framework/Framework.cpp
@@ -55,8 +61,7 @@ add_library(ImpApi_tolva SHARED
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)
 target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
-set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ImpApi_tolva
-  RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST} LIBRARY_OUTPUT_DIRECTORY ${IMPAPI_DIST})
+include(cmake/release.cmake)
 
 add_executable(impapi-host tools/host/impapi-host.cpp)
 target_include_directories(impapi-host PRIVATE include)
