@@ -11,10 +11,8 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=
 # Only system DLLs may be imported: the C++ runtime and libgcc go in statically.
 set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
-# Hardened, and the same bytes from any checkout path: no source or build
-# paths in the image (debug information included).
-add_compile_options(-fstack-protector-strong
-  -ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+# The plug-in's code is built with the stack protector (cmake/release.cmake):
+# whatever links it needs libssp.
 add_link_options(-fstack-protector-strong)
 
 add_library(impapi STATIC
@@ -61,18 +59,21 @@ add_library(ImpApi_tolva SHARED
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)
 target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
-include(cmake/release.cmake)
 
 add_executable(impapi-host tools/host/impapi-host.cpp)
 target_include_directories(impapi-host PRIVATE include)
 target_link_options(impapi-host PRIVATE ${IMPAPI_STATIC_LINK})
 set_target_properties(impapi-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST})
+include(cmake/release.cmake)
 
 if(IMPAPI_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   enable_testing()
   add_subdirectory(tests/win)
+  if(IMPAPI_ARCH STREQUAL win64)
+    include(cmake/pascal.cmake)
+  endif()
 endif()
 
 # Transport benchmark (./run bench): HttpsRequest against a plain WinINet loop.

@@ -1,5 +1,6 @@
 // HttpsRequest on real WinINet against the loopback portal.
 #include <atomic>
+#include <thread>
 
 #include "InetTest.h"
 #include "Portal.h"
@@ -24,28 +25,24 @@ protected:
 class PlatformPrompt {
 public:
     explicit PlatformPrompt(int Button, const char *Caption = nullptr)
-        : button_(Button), caption_(Caption), thread_(CreateThread(nullptr, 0, &Watch, this, 0, nullptr)) {}
+        : caption_(Caption), thread_([this, Button] {
+              while (!stop_) {
+                  if (HWND prompt = OwnPrompt(); prompt && IsWindowVisible(prompt)) {
+                      ++answered_;
+                      PostMessageA(prompt, WM_COMMAND, Button, 0);
+                      while (!stop_ && IsWindow(prompt))
+                          Sleep(10);
+                  }
+                  Sleep(20);
+              }
+          }) {}
     ~PlatformPrompt() {
         stop_ = true;
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+        thread_.join();
     }
     int Answered() const { return answered_; }
 
 private:
-    static DWORD WINAPI Watch(LPVOID Self) {
-        auto &self = *static_cast<PlatformPrompt *>(Self);
-        while (!self.stop_) {
-            if (HWND prompt = self.OwnPrompt(); prompt && IsWindowVisible(prompt)) {
-                ++self.answered_;
-                PostMessageA(prompt, WM_COMMAND, self.button_, 0);
-                while (!self.stop_ && IsWindow(prompt))
-                    Sleep(10);
-            }
-            Sleep(20);
-        }
-        return 0;
-    }
     HWND OwnPrompt() const {
         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", caption_));) {
             DWORD process = 0;
@@ -55,11 +52,10 @@ private:
         }
         return nullptr;
     }
-    const int button_;
     const char *caption_;
     std::atomic<bool> stop_{false};
     std::atomic<int> answered_{0};
-    HANDLE thread_; // last: the thread starts once the members it reads exist
+    std::thread thread_;
 };
 
 } // namespace
