@@ -46,6 +46,6 @@ set(IMPAPI_PASCAL_HOST ${P}/ImpApiHost.exe)
 add_test(NAME pascal_host COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/pascal_host.py
          ${CMAKE_SOURCE_DIR} ${IMPAPI_PASCAL_HOST})
 set_tests_properties(pascal_host PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop ENVIRONMENT
-  "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+  "WINEPREFIX=${IMPAPI_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
 add_test(NAME pascal_unit_stdcall_sizes COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/check_unit.py
          --self-test ${CMAKE_SOURCE_DIR}/include/ImpApi_tolva.pas ${CMAKE_SOURCE_DIR}/dist/win32/ImpApi_tolva.def)
