@@ -19,15 +19,9 @@ add_custom_command(OUTPUT ${IMPAPI_PPC386}
   WORKING_DIRECTORY ${P}/compiler
   COMMENT "Building Free Pascal's i386 Windows compiler")
 
-set(IMPAPI_PPC_RTL ${IMPAPI_PPC386} -n -Twin32 -Pi386 -v0 -Fi${R}/inc -Fi${R}/i386 -Fi${R}/win
-    -Fi${R}/win32 -Fi${R}/objpas -Fu${P}/rtl -FE${P}/rtl)
 add_custom_command(OUTPUT ${P}/rtl/system.ppu
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${P}/rtl
-  COMMAND ${IMPAPI_PPC_RTL} -Us -Sg ${R}/win32/system.pp
-  COMMAND ${IMPAPI_PPC_RTL} ${R}/win32/sysinitpas.pp
-  COMMAND ${IMPAPI_PPC_RTL} ${R}/objpas/objpas.pp
-  COMMAND ${IMPAPI_PPC_RTL} ${R}/inc/fpintres.pp
-  DEPENDS ${IMPAPI_PPC386}
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/fpc-rtl.sh ${IMPAPI_PPC386} ${R} ${P}/rtl
+  DEPENDS ${IMPAPI_PPC386} ${CMAKE_SOURCE_DIR}/cmake/fpc-rtl.sh
   COMMENT "Building Free Pascal's win32 RTL")
 
 # Warnings stop the build (-Sew).
