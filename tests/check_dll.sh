@@ -25,8 +25,10 @@ flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")))
 for bit in 0x40:DYNAMIC_BASE 0x100:NX_COMPAT 0x400:NO_SEH; do
   (( flags & ${bit%%:*} )) || { echo "DllCharacteristics lacks ${bit#*:}"; fail=1; }
 done
-if grep -qiE 'AddVectoredExceptionHandler|pthread' <<<"$headers"; then
-  echo "imports a vectored exception handler or winpthread"; fail=1
+# A vectored handler or winpthread reaches into the host; a cryptographic
+# provider would be loaded under the loader lock.
+if grep -qiE 'AddVectoredExceptionHandler|pthread|CryptAcquireContext' <<<"$headers"; then
+  echo "imports a vectored exception handler, winpthread or a cryptographic provider"; fail=1
 fi
 # One language in the version resource: German, code page 1252, with every field.
 resource=$(i686-w64-mingw32-windres -i "$dll" -O rc)
