@@ -2,7 +2,6 @@
 // code. Part of the unit ImpApi_tolva_Main.
 #include <windows.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
 
@@ -122,20 +121,16 @@ std::string TimeOfDay() {
     return text;
 }
 
-// A temporary file of this run alone, in the target folder (so that the move
-// stays on one volume). CREATE_NEW: a name that exists, whoever made it, is
-// never opened, so another run's file or a host's file is never touched.
+// A temporary file of this run alone, "tlvXXXX.tmp" in the target folder (so
+// that the move stays on one volume). The system makes the name unique by
+// creating the file, never taking a name that exists: another run's file or a
+// host's file is never touched. Name stays empty when nothing was created.
 UniqueFile CreateRunFile(const std::string &targetDir, std::string &name) {
-    static std::atomic<unsigned> counter{0};
-    char suffix[48];
-    for (int attempt = 0;; ++attempt) {
-        wsprintfA(suffix, "\\tolva-%lx-%x.tmp", GetCurrentProcessId(), counter.fetch_add(1));
-        name = targetDir + suffix;
-        UniqueFile file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file || GetLastError() != ERROR_FILE_EXISTS || attempt == 100)
-            return file;
-    }
+    char path[MAX_PATH];
+    if (GetTempFileNameA(targetDir.c_str(), "tlv", 0, path) == 0)
+        return UniqueFile(INVALID_HANDLE_VALUE);
+    name = path;
+    return UniqueFile(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The answer reaches "tolva.xml" only complete: written to the run's own
@@ -145,7 +140,7 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     const std::string path = targetDir + "\\tolva.xml";
     std::string temporary;
     UniqueFile file = CreateRunFile(targetDir, temporary);
-    const bool created = static_cast<bool>(file);
+    const bool created = !temporary.empty();
     bool moved = false;
     // On every way out, also an exception: closed before the delete (a file
     // still open would only be marked for deletion, or stay behind), and only
@@ -161,7 +156,7 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
         return false;
     };
     if (!file)
-        return fail(temporary, GetLastError());
+        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
     DWORD error = ERROR_SUCCESS;
     const bool written = answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {

@@ -69,7 +69,7 @@ TEST(ImportFailures, DiskFullDuringTheWrite) {
         ASSERT_FALSE(ReportRecorder::reports.empty());
         const std::string line = ReportRecorder::reports.back().text;
         // The run's own temporary file, and the system's error with its text.
-        const std::string prefix = "Fehler beim Speichern der Importdatei " + tree.Target() + "\\tolva-";
+        const std::string prefix = "Fehler beim Speichern der Importdatei " + tree.Target() + "\\tlv";
         EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
         const std::size_t error = line.find(".tmp: 112-", prefix.size());
         EXPECT_TRUE(error != std::string::npos && line.size() > error + 12) << line;
