@@ -1,7 +1,8 @@
 // No copy of a password outlives the call that used it: after ExportXML and
 // after ApiDataDialog a scan of every committed page of the process finds
 // neither the password nor its form-encoded text (freed heap blocks survive
-// into crash dumps and the page file).
+// into crash dumps and the page file). And the access data reach the host's
+// buffers only when nothing can fail any more.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "ImportTestSupport.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
+#include "framework/Forms.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
 #include "transport/ImpApiINet.h"
@@ -23,7 +25,14 @@
 // While set, freed blocks stay as they were instead of being reused: a copy
 // that was freed unwiped is found however the heap would have reused it.
 static bool g_keepFreed = false;
+// While set, the next allocation of one pointer's size fails (a vector's
+// first element).
+static bool g_failPointerAllocation = false;
 void *operator new(std::size_t Size) {
+    if (g_failPointerAllocation && Size == sizeof(void *)) {
+        g_failPointerAllocation = false;
+        throw std::bad_alloc();
+    }
     if (void *p = std::malloc(Size ? Size : 1))
         return p;
     throw std::bad_alloc();
@@ -183,4 +192,38 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
     Pump(50); // the host's loop runs: the dialog is destroyed
     EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
     ExpectNoCopy();
+}
+
+namespace {
+HWND g_dialog;
+// Once the confirmed dialog hides, the release that follows runs out of memory.
+LRESULT CALLBACK FailAfterHiding(int Code, WPARAM W, LPARAM L) {
+    const auto *m = reinterpret_cast<const CWPSTRUCT *>(L);
+    if (Code == HC_ACTION && m->hwnd == g_dialog && m->message == WM_SHOWWINDOW && !m->wParam)
+        g_failPointerAllocation = true;
+    return CallNextHookEx(nullptr, Code, W, L);
+}
+} // namespace
+
+// A failure after OK still counts as Cancel: the host's buffers stay as they
+// were, because the texts are copied back last.
+TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
+    Pump(30);
+    TForm::DestroyReleased(); // the list of released forms starts without room
+    char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "alt",
+         extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    ModalScript script({[] { return (g_dialog = FindForm("tolva Zugangsdaten")) && IsWindowVisible(g_dialog); },
+                        Do([] {
+                            PostChars(FindWindowExA(g_dialog, nullptr, "ImpApi_tolva.EditEx", nullptr), "x");
+                            PostClick(FindChild(g_dialog, "Button", "OK"));
+                        })});
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, FailAfterHiding, nullptr, GetCurrentThreadId());
+    const int32_t result = ApiDataDialog(user, password, extra);
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(g_failPointerAllocation) << "the release allocated nothing";
+    g_failPointerAllocation = false;
+    EXPECT_EQ(result, 2);
+    EXPECT_STREQ(user, "kennung");
+    EXPECT_STREQ(password, "alt");
+    Pump(30);
 }
