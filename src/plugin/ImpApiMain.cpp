@@ -57,8 +57,6 @@ extern "C" int32_t __stdcall RegProgrCallback(TProgrCallback Callback) {
 extern "C" int32_t __stdcall ExportXML(const char *TargetDir, const char *AdvisorNo,
                                        int32_t Reserved, const double *LastImport,
                                        const char *Params) {
-    // Nothing may reach the host as an exception; the run routine catches its
-    // own failures, this is the last line.
     // One run at a time: a second thread is refused at once, and the run in
     // progress goes on untouched. A call from the callback on the run's own
     // thread is let through.
@@ -68,6 +66,8 @@ extern "C" int32_t __stdcall ExportXML(const char *TargetDir, const char *Adviso
         return errInternal;
     ++g_runDepth;
     int32_t result = errInternal;
+    // Nothing may reach the host as an exception; the run routine catches its
+    // own failures, this is the last line.
     try {
         if (g_apiExportXML)
             result = g_apiExportXML(TargetDir, AdvisorNo, Reserved, LastImport, Params);
