@@ -74,17 +74,13 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
     VirtualQuery(&stack, &stack, sizeof stack);
     std::vector<std::string> found;
     MEMORY_BASIC_INFORMATION info;
-    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info; p = static_cast<char *>(info.BaseAddress) + info.RegionSize) {
-        const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const auto scan = [&] {
         char *base = static_cast<char *>(info.BaseAddress);
-        if (info.State != MEM_COMMIT || !(info.Protect & readable) || (info.Protect & PAGE_GUARD) || base == buffer)
-            continue;
         for (std::size_t offset = 0; offset < info.RegionSize; offset += window - n) {
             SIZE_T read = 0;
-            const std::size_t size = std::min(window, info.RegionSize - offset);
+            const std::size_t size = std::min<std::size_t>(window, info.RegionSize - offset);
             if (!ReadProcessMemory(GetCurrentProcess(), base + offset, buffer, size, &read))
-                break;
+                return;
             for (char *hit = buffer; (hit = std::search(hit, buffer + read, Shifted, Shifted + n, matches)) != buffer + read; ++hit) {
                 char where[160];
                 char *at = base + offset + (hit - buffer);
@@ -94,8 +90,19 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
                 found.push_back(where);
             }
             if (offset + size >= info.RegionSize)
-                break;
+                return;
         }
+    };
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;) {
+        if (info.State == MEM_COMMIT && (info.Protect & readable) && !(info.Protect & PAGE_GUARD) &&
+            info.BaseAddress != buffer)
+            scan();
+        char *next = static_cast<char *>(info.BaseAddress) + info.RegionSize;
+        if (next <= p) // the end of a 32-bit address space wraps round to 0
+            break;
+        p = next;
     }
     VirtualFree(buffer, 0, MEM_RELEASE);
     return found;
