@@ -86,14 +86,11 @@ void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
     Framework::Wipe(typed);
 }
 
-// Secrets do not outlive the dialog in its memory or its edit window.
+// Secrets do not outlive the dialog in its memory or its edit window (the
+// field's value slots wipe themselves).
 void TdlgProviderDataEdit::FormDestroy(TComponent *) {
-    if (ePassword && ePassword->HandleAllocated()) {
-        HWND edit = ePassword->Handle();
-        std::string blank(GetWindowTextLengthA(edit), '*');
-        SetWindowTextA(edit, blank.c_str());
-        SetWindowTextA(edit, "");
-    }
+    if (ePassword && ePassword->HandleAllocated())
+        Framework::WipeEditWindow(ePassword->Handle());
     Framework::Wipe(PasswordText);
     ExtraLines.clear();
 }

@@ -55,7 +55,10 @@ void TComponent::ApplyDef(const TControlDef &, TForm &) {}
 
 // ---- TControl
 
-TControl::~TControl() { SetParent(nullptr); }
+TControl::~TControl() {
+    SetParent(nullptr);
+    Framework::Wipe(text_);
+}
 
 void TControl::SetParent(TWinControl *Parent) {
     if (parent_ == Parent)
@@ -84,10 +87,22 @@ void TControl::SetBounds(int Left, int Top, int Width, int Height) {
     BoundsChanged();
 }
 
+void TControl::StoreText(std::string Text) {
+    Framework::Wipe(text_);
+    text_.swap(Text);
+    Framework::Wipe(Text);
+}
+
+// Texts let go are wiped: a password field's text passes through here.
 void TControl::SetText(std::string Text) {
-    if (Text == this->Text())
+    Framework::WipeOnExit wipe(Text);
+    std::string current = this->Text();
+    const bool same = Text == current;
+    Framework::Wipe(current);
+    if (same)
         return;
-    text_ = std::move(Text);
+    Framework::Wipe(text_);
+    text_.swap(Text);
     TextChanged();
 }
 

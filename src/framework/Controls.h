@@ -136,7 +136,7 @@ protected:
     virtual void Changed();
     virtual void ChildChanged(TControl *) {}
     virtual void Click();
-    void StoreText(std::string Text) { text_ = std::move(Text); }
+    void StoreText(std::string Text);
 
 private:
     friend class TWinControl;
