@@ -6,6 +6,7 @@ TCustomEditEx::TCustomEditEx(TComponent *Owner) : TWinControl(Owner) {
     TControl::SetBounds(0, 0, 121, 25);
     SetTabStop(true);
     SetColor(clWindow);
+    ClickEvents = true;
     FitHeightToFont();
 }
 
@@ -31,7 +32,10 @@ void TCustomEditEx::SetPasswordChar(char Value) {
     passwordChar_ = Value;
     if (HandleAllocated()) {
         SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(Value), 0);
-        SetWindowTextA(Handle(), Text().c_str()); // redrawn with the new masking
+        // Set again to redraw it with the new masking; what was typed stays typed.
+        const bool modified = TextModified();
+        SetWindowTextA(Handle(), Text().c_str());
+        SetTextModified(modified);
     }
 }
 

@@ -149,6 +149,26 @@ void TControl::Click() {
         OnClick(this);
 }
 
+void TControl::DblClick() {
+    if (OnDblClick)
+        OnDblClick(this);
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseDown)
+        OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseUp)
+        OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y) {
+    if (OnMouseMove)
+        OnMouseMove(this, Shift, X, Y);
+}
+
 void TControl::ApplyDef(const TControlDef &Def, TForm &Form) {
     TComponent::ApplyDef(Def, Form);
     SetBounds(Def.Left, Def.Top, Def.Width, Def.Height);
@@ -364,9 +384,27 @@ void TWinControl::WndProc(TMessage &m) {
     const bool ownClass = defaultProc_ == DefWindowProcA;
     switch (m.Msg) {
     case WM_SETFOCUS:
-        if (TForm *form = ParentForm(); form && form != this)
+        if (TForm *form = ParentForm(); form && form != this) {
             form->FocusChanged(this);
+            // A failed exit check took the focus back: this window's own focus
+            // handling would put caret and focus frame where the focus is not.
+            if (GetFocus() != handle_.get())
+                return;
+        }
         break;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        DefaultHandler(m);
+        MouseMessage(m);
+        return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_KEYUP:
@@ -439,6 +477,55 @@ void TWinControl::WndProc(TMessage &m) {
 
 void TWinControl::DefaultHandler(TMessage &m) {
     m.Result = CallWindowProcA(defaultProc_, handle_.get(), m.Msg, m.WParam, m.LParam);
+}
+
+void TWinControl::MouseMessage(const TMessage &m) {
+    const int x = static_cast<short>(LOWORD(m.LParam)), y = static_cast<short>(HIWORD(m.LParam));
+    const auto keys = static_cast<unsigned>(m.WParam);
+    auto flag = [](bool on, TShiftFlag f) { return on ? TShiftState(f) : 0u; };
+    const TShiftState shift = flag(keys & MK_SHIFT, ssShift) | flag(keys & MK_CONTROL, ssCtrl) |
+                              flag(GetKeyState(VK_MENU) < 0, ssAlt) | flag(keys & MK_LBUTTON, ssLeft) |
+                              flag(keys & MK_RBUTTON, ssRight) | flag(keys & MK_MBUTTON, ssMiddle);
+    switch (m.Msg) {
+    case WM_MOUSEMOVE:
+        MouseMove(shift, x, y);
+        return;
+    case WM_LBUTTONDOWN:
+        clicked_ = ClickEvents;
+        MouseDown(mbLeft, shift, x, y);
+        return;
+    case WM_LBUTTONDBLCLK:
+        if (ClickEvents)
+            DblClick();
+        MouseDown(mbLeft, shift | ssDouble, x, y);
+        return;
+    case WM_LBUTTONUP:
+        if (std::exchange(clicked_, false)) {
+            RECT r{};
+            if (handle_)
+                GetClientRect(handle_.get(), &r);
+            if (PtInRect(&r, POINT{x, y}))
+                Click();
+        }
+        MouseUp(mbLeft, shift, x, y);
+        return;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        MouseDown(mbRight, shift | flag(m.Msg == WM_RBUTTONDBLCLK, ssDouble), x, y);
+        return;
+    case WM_RBUTTONUP:
+        MouseUp(mbRight, shift, x, y);
+        return;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        MouseDown(mbMiddle, shift | flag(m.Msg == WM_MBUTTONDBLCLK, ssDouble), x, y);
+        return;
+    case WM_MBUTTONUP:
+        MouseUp(mbMiddle, shift, x, y);
+        return;
+    default:
+        return;
+    }
 }
 
 void TWinControl::KeyDown(WORD &Key, TShiftState Shift) {

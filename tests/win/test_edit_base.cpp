@@ -128,7 +128,8 @@ TEST_F(EditBase, SettingAPropertyToItsValueSendsNothing) {
     EXPECT_EQ(edit->Handle(), window);
     edit->SetMaxLength(6);
     edit->SetPasswordChar('+');
-    EXPECT_EQ(g_messages, (std::vector<UINT>{EM_LIMITTEXT, EM_SETPASSWORDCHAR, WM_SETTEXT}));
+    EXPECT_EQ(g_messages,
+              (std::vector<UINT>{EM_LIMITTEXT, EM_SETPASSWORDCHAR, EM_GETMODIFY, WM_SETTEXT, EM_SETMODIFY}));
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_editProc));
 }
 
