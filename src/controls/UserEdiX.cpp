@@ -218,6 +218,10 @@ void TCustomEditEx::WndProc(TMessage &m) {
         TWinControl::WndProc(m);
         return;
     }
+    // Without text on the clipboard a paste changes nothing (the system edit
+    // would still clear the selection of a password field).
+    if (m.Msg == WM_PASTE && !IsClipboardFormatAvailable(CF_TEXT))
+        return;
     TWinControl::WndProc(m);
 }
 

@@ -212,6 +212,20 @@ TEST_F(EditBase, ClipboardCopyAndPaste) {
     edit->SetSelectionStart(5);
     edit->PasteText();
     EXPECT_EQ(edit->Text(), "hellohell");
+
+    // Without text on the clipboard a paste changes nothing, not even the
+    // selection of a password field.
+    ASSERT_TRUE(OpenClipboard(edit->Handle()));
+    EmptyClipboard();
+    CloseClipboard();
+    edit->SetPasswordChar('*');
+    for (bool modified : {false, true}) {
+        edit->SetTextModified(modified);
+        edit->SelectWholeText();
+        edit->PasteText();
+        EXPECT_EQ(edit->Text(), "hellohell");
+        EXPECT_EQ(edit->TextModified(), modified);
+    }
 }
 
 // The character heights of the system font and of 8-point MS Sans Serif.
