@@ -486,45 +486,35 @@ void TWinControl::MouseMessage(const TMessage &m) {
     const TShiftState shift = flag(keys & MK_SHIFT, ssShift) | flag(keys & MK_CONTROL, ssCtrl) |
                               flag(GetKeyState(VK_MENU) < 0, ssAlt) | flag(keys & MK_LBUTTON, ssLeft) |
                               flag(keys & MK_RBUTTON, ssRight) | flag(keys & MK_MBUTTON, ssMiddle);
-    switch (m.Msg) {
-    case WM_MOUSEMOVE:
+    if (m.Msg == WM_MOUSEMOVE) {
         MouseMove(shift, x, y);
         return;
-    case WM_LBUTTONDOWN:
-        clicked_ = ClickEvents;
-        MouseDown(mbLeft, shift, x, y);
-        return;
-    case WM_LBUTTONDBLCLK:
-        if (ClickEvents)
-            DblClick();
-        MouseDown(mbLeft, shift | ssDouble, x, y);
-        return;
-    case WM_LBUTTONUP:
-        if (std::exchange(clicked_, false)) {
+    }
+    // Down, up and double click of the left, right and middle button follow
+    // each other in this order from WM_LBUTTONDOWN on.
+    static_assert(WM_MBUTTONDBLCLK - WM_LBUTTONDOWN == 8 && WM_RBUTTONDOWN - WM_LBUTTONDOWN == 3);
+    const auto button = static_cast<TMouseButton>((m.Msg - WM_LBUTTONDOWN) / 3);
+    switch ((m.Msg - WM_LBUTTONDOWN) % 3) {
+    case 0:
+        if (button == mbLeft)
+            clicked_ = ClickEvents;
+        MouseDown(button, shift, x, y);
+        break;
+    case 1:
+        if (button == mbLeft && std::exchange(clicked_, false)) {
             RECT r{};
             if (handle_)
                 GetClientRect(handle_.get(), &r);
             if (PtInRect(&r, POINT{x, y}))
                 Click();
         }
-        MouseUp(mbLeft, shift, x, y);
-        return;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-        MouseDown(mbRight, shift | flag(m.Msg == WM_RBUTTONDBLCLK, ssDouble), x, y);
-        return;
-    case WM_RBUTTONUP:
-        MouseUp(mbRight, shift, x, y);
-        return;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-        MouseDown(mbMiddle, shift | flag(m.Msg == WM_MBUTTONDBLCLK, ssDouble), x, y);
-        return;
-    case WM_MBUTTONUP:
-        MouseUp(mbMiddle, shift, x, y);
-        return;
+        MouseUp(button, shift, x, y);
+        break;
     default:
-        return;
+        if (button == mbLeft && ClickEvents)
+            DblClick();
+        MouseDown(button, shift | ssDouble, x, y);
+        break;
     }
 }
 
