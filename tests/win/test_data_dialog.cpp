@@ -73,20 +73,18 @@ struct EditSearch {
     int top;
     HWND found;
 };
+BOOL CALLBACK MatchEditAt(HWND w, LPARAM p) {
+    auto &s = *reinterpret_cast<EditSearch *>(p);
+    char cls[64];
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "ImpApi_tolva.EditEx") == 0 && ChildRect(w).top == s.top)
+        s.found = w;
+    return s.found ? FALSE : TRUE;
+}
 // The edit field at this distance from the client area's top.
 HWND EditAt(int top) {
     EditSearch s{top, nullptr};
-    EnumChildWindows(
-        g_form,
-        [](HWND w, LPARAM p) {
-            auto &s = *reinterpret_cast<EditSearch *>(p);
-            char cls[64];
-            GetClassNameA(w, cls, sizeof cls);
-            if (std::strcmp(cls, "ImpApi_tolva.EditEx") == 0 && ChildRect(w).top == s.top)
-                s.found = w;
-            return s.found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    EnumChildWindows(g_form, MatchEditAt, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 HWND UserField() { return EditAt(48); }
