@@ -152,8 +152,8 @@ protected:
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);
-    // A left press and release inside the control is a click, a double click
-    // a double click.
+    // Set by controls that react to clicks: a left press and release inside
+    // the control calls Click, a left double click DblClick.
     bool ClickEvents = false;
     void StoreText(std::string Text) { text_ = std::move(Text); }
 
