@@ -63,6 +63,13 @@ target_include_directories(impapi-host PRIVATE include)
 target_link_options(impapi-host PRIVATE ${IMPAPI_STATIC_LINK})
 set_target_properties(impapi-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST})
 
+# The screenshot host (./run screenshots): drives each window of the plug-in
+# and saves a picture of it.
+add_executable(impapi-capture tools/screenshots/capture-host.cpp)
+target_include_directories(impapi-capture PRIVATE include)
+target_link_libraries(impapi-capture PRIVATE user32 gdi32 advapi32)
+target_link_options(impapi-capture PRIVATE ${IMPAPI_STATIC_LINK})
+
 if(IMPAPI_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

@@ -5,6 +5,9 @@ Transport: one 256 MiB answer over loopback HTTP read through HttpsRequest,
 beside a minimal plain WinINet read loop of the same URL in the same run.
 Import: ExportXML fetching and storing the same answer, beside a plain loop
 that writes each chunk to a file as it arrives.
+
+Both time the x64 build under wine64: the 32-bit product runs here only under
+qemu's emulation, whose timings say nothing about speed on Windows.
 """
 import os
 import shutil
@@ -101,6 +104,7 @@ def import_run(root, rounds=3):
 
 
 def main(root):
+    print("x64 build under wine64 (the 32-bit product runs here only emulated; its timings mean nothing)")
     ok = transport(root)
     ok = import_run(root) and ok
     return 0 if ok else 1

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """./run demo: two real imports through the DLL against the loopback portal.
 
-The sample host loads dist/win64/ImpApi_tolva.dll and runs ExportXML twice in
-one loaded library; the override file points the plug-in at a local portal
+The 32-bit sample host loads the product, dist/win32/ImpApi_tolva.dll, and runs
+ExportXML twice in one loaded library (through qemu-i386 and the i386 Wine
+loader: a WoW64 process, as a 32-bit host on 64-bit Windows); the override file points the plug-in at a local portal
 (plain HTTP). The first answer asks for a continuation, the second import
 sends the token back.
 """
@@ -40,8 +41,10 @@ def main():
         print("Portal on http://%s, override file %s/tolva/tolva.ini\n" % (server.address, work))
         params = ["UserLogin=demo\\nPassword=geheim\\nClient=Demo Host\\nClientVersion=1.0 beta"
                   "\\nToken=host-token\\nNoMessageBoxes=true"] * 2
-        host = os.path.join(ROOT, "dist", "win64", "impapi-host.exe")
-        code = subprocess.call(["/usr/lib/wine/wine64", host, "import", windows_path(target), "0"] + params)
+        host = os.path.join(ROOT, "dist", "win32", "impapi-host.exe")
+        print("Host: %s (32-bit)\n" % host)
+        code = subprocess.call(["qemu-i386", "-L", "/", "/usr/lib/wine/wine", host, "import",
+                                windows_path(target), "0"] + params)
         print("\nWhat the portal received:")
         for i, request in enumerate(server.requests, 1):
             fields = urllib.parse.parse_qsl(request["body"].decode("latin-1"), keep_blank_values=True,

@@ -238,7 +238,8 @@ class Server:
         lines.append("Connection: close")
         conn.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
         stop = min(r.get("stall_after", len(body)), r.get("reset_after", len(body)), len(body))
-        chunk = max(1, int(r.get("chunk", 0)) or len(body) or 1)
+        # At most 1 MiB per write: a repeated body may be gigabytes long.
+        chunk = max(1, int(r.get("chunk", 0)) or min(len(body), 1 << 20) or 1)
         sent = 0
         while sent < stop:
             piece = body[sent:min(sent + chunk, stop)]
@@ -302,8 +303,31 @@ def _response_from_json(r):
         r["body"] = r.pop("body_text").encode("latin-1")
     elif "body_repeat" in r:  # [text, count]: large bodies without sending them
         text, count = r.pop("body_repeat")
-        r["body"] = text.encode("latin-1") * count
+        r["body"] = RepeatedBody(text.encode("latin-1"), count)
     return r
+
+
+class RepeatedBody:
+    """A body of `unit` sent `count` times over, never built whole: answers
+    of gigabytes cost the portal no memory."""
+
+    def __init__(self, unit, count):
+        self._period = len(unit)
+        self._pattern = unit * max(1, (1 << 20) // max(1, len(unit)))
+        self._length = len(unit) * count
+
+    def __len__(self):
+        return self._length
+
+    def __getitem__(self, span):
+        start, stop, _ = span.indices(self._length)
+        out = bytearray()
+        while start < stop:
+            offset = start % self._period
+            piece = self._pattern[offset:offset + stop - start]
+            out += piece
+            start += len(piece)
+        return bytes(out)
 
 
 def _request_to_json(q):

@@ -76,13 +76,13 @@ std::string ScratchTree::Listing() const {
     return names;
 }
 
-VariantSetting::VariantSetting(DWORD Type, const void *Data, DWORD Size) {
+VariantSetting::VariantSetting(DWORD Type, const void *Data, DWORD Size, REGSAM View) : view_(View) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, VariantKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, VariantKey, 0, nullptr, 0, KEY_WRITE | View, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         throw std::runtime_error("cannot create the variant key");
     RegSetValueExA(key, "API_Variante", 0, Type, static_cast<const BYTE *>(Data), Size);
     RegCloseKey(key);
 }
 
-VariantSetting::~VariantSetting() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, VariantKey); }
+VariantSetting::~VariantSetting() { RegDeleteKeyExA(HKEY_LOCAL_MACHINE, VariantKey, view_, 0); }

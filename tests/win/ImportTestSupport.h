@@ -29,10 +29,16 @@ private:
 };
 
 // Sets HKLM\Software\Korvane\VEKT\ImportAPI\tolva\API_Variante for a test and
-// removes the key afterwards.
+// removes the key afterwards. View: the registry view it is written to
+// (KEY_WOW64_32KEY or KEY_WOW64_64KEY); 0 is the test program's own, which for
+// the 32-bit tests is the view a 32-bit installer writes to.
 class VariantSetting {
 public:
-    VariantSetting(DWORD Type, const void *Data, DWORD Size);
-    explicit VariantSetting(const std::string &Text) : VariantSetting(REG_SZ, Text.c_str(), DWORD(Text.size() + 1)) {}
+    VariantSetting(DWORD Type, const void *Data, DWORD Size, REGSAM View = 0);
+    explicit VariantSetting(const std::string &Text, REGSAM View = 0)
+        : VariantSetting(REG_SZ, Text.c_str(), DWORD(Text.size() + 1), View) {}
     ~VariantSetting();
+
+private:
+    REGSAM view_;
 };

@@ -44,3 +44,12 @@ std::vector<Report> ReportRecorder::reports;
 void __stdcall ReportRecorder::Callback(int32_t kind, int32_t number, const char *text) {
     reports.push_back({kind, number, text});
 }
+
+SIZE_T CommittedPrivateBytes() {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info;
+    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info; p += info.RegionSize)
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+    return total;
+}

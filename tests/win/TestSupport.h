@@ -41,3 +41,7 @@ struct ReportRecorder {
     static std::vector<Report> reports;
     static void __stdcall Callback(int32_t kind, int32_t number, const char *text);
 };
+
+// The process's committed private memory, summed region by region (Wine
+// answers 0 in the process memory counters).
+SIZE_T CommittedPrivateBytes();

@@ -3,7 +3,9 @@
 
 #include <climits>
 #include <cstring>
+#include <vector>
 
+#include "ImportTestSupport.h"
 #include "TestSupport.h"
 
 TEST(Exports, VersionAnswers) {
@@ -92,3 +94,48 @@ TEST(Exports, UnloadAndReloadKeepTheRegistration) {
     plugin.ImportVersionInfo(buffer);
     EXPECT_EQ(0, std::memcmp(buffer, "\x05" "2.1.3", 6));
 }
+
+#if defined(__i386__)
+// How many bytes of arguments a function took off the stack: stdcall takes
+// them all. A mismatch shows only on i686, where it corrupts the caller's stack.
+extern "C" int __cdecl ArgumentBytesPopped(FARPROC fn, int count, const uint32_t *args);
+asm(".text\n.globl _ArgumentBytesPopped\n_ArgumentBytesPopped:\n"
+    "  push %ebp\n  mov %esp, %ebp\n  push %ebx\n  push %esi\n  push %edi\n"
+    "  mov 12(%ebp), %ecx\n  mov 16(%ebp), %esi\n"
+    "1: test %ecx, %ecx\n  jz 2f\n  dec %ecx\n  pushl (%esi,%ecx,4)\n  jmp 1b\n"
+    "2: mov %esp, %edi\n  call *8(%ebp)\n  mov %esp, %eax\n  sub %edi, %eax\n"
+    "  lea -12(%ebp), %esp\n  pop %edi\n  pop %esi\n  pop %ebx\n  pop %ebp\n  ret\n");
+
+// Each export as a host calls it, with the host callback called from inside:
+// every call takes exactly its arguments off the stack and the callback
+// (stdcall, 12 bytes) leaves the plug-in's stack intact.
+TEST(Exports, StdcallOnTheProduct) {
+    Plugin plugin;
+    ReportRecorder::reports.clear();
+    ScratchTree tree; // an import that fails fast: nothing listens there
+    tree.WriteOverride("[Global]\r\nHttps=0\r\nServer=127.0.0.1:9\r\nTimeout=2\r\n");
+    unsigned char version[256];
+    char text[256];
+    const double last = 1;
+    const char *params = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true";
+    const auto arg = [](auto p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
+    struct Row {
+        const char *name;
+        std::vector<uint32_t> args;
+    };
+    const Row rows[] = {
+        {"VersionInfo", {}},
+        {"ImportVersionInfo", {arg(version)}},
+        {"AppVersionCheck", {40343}},
+        {"RegProgrCallback", {arg(&ReportRecorder::Callback)}},
+        {"GetExportErrorMsg", {static_cast<uint32_t>(-21), arg(text)}},
+        {"ExportXML", {arg(tree.Target().c_str()), arg("4711"), 0, arg(&last), arg(params)}},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(ArgumentBytesPopped(plugin.Proc(row.name), static_cast<int>(row.args.size()), row.args.data()),
+                  static_cast<int>(4 * row.args.size()))
+            << row.name;
+    EXPECT_FALSE(ReportRecorder::reports.empty()) << "the callback was not called";
+    plugin.RegProgrCallback(nullptr);
+}
+#endif

@@ -198,6 +198,31 @@ TEST_F(ImportRun, DepotNumberVariantAsksAndAnswers201) {
     EXPECT_EQ(server.Requests().size(), 2u);
 }
 
+// On 64-bit Windows a DLL reads HKLM\Software through the view of its own
+// bitness: the 32-bit product finds what a 32-bit installer wrote (under
+// WOW6432Node) and not what a 64-bit one wrote, and the other way round.
+TEST_F(ImportRun, VariantIsReadFromTheRegistryViewOfTheDllsBitness) {
+    const REGSAM own = sizeof(void *) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const REGSAM other = own == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    server.Script(PortalAnswer(GoodAnswer));
+    {
+        VariantSetting variant("lintessar", own);
+        if (own == KEY_WOW64_32KEY) {
+            HKEY key;
+            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\WOW6432Node\\Korvane\\VEKT\\ImportAPI\\tolva", 0,
+                                    KEY_READ | KEY_WOW64_64KEY, &key),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+        // Without prompts the depot-number variant ends at its prompt.
+        EXPECT_EQ(Run(Login), errDepotNrCancelled);
+    }
+    {
+        VariantSetting variant("lintessar", other);
+        EXPECT_EQ(Run(Login), resOK);
+    }
+}
+
 TEST_F(ImportRun, OtherRegistryValuesMeanTheDefaultVariant) {
     server.Script(PortalAnswer(GoodAnswer));
     const DWORD number = 1;
