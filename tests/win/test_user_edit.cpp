@@ -190,7 +190,7 @@ TEST_F(UserEditCycle, HandledErrorKeepsTheFieldWithoutABox) {
     EXPECT_FALSE(FindMessageBox());
 }
 
-TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusAndPassesOverTheNextEntry) {
+TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusUntilTheFieldIsLeft) {
     a->SetFormatEdit("[%s]");
     a->SetFormatView("<%s>");
     a->SetValueMin("5");
