@@ -19,3 +19,9 @@ void Wipe(std::string &Text) noexcept {
         p[i] = 0;
     Text.clear();
 }
+
+void AssignWiping(std::string &Target, std::string_view Source) {
+    if (Target.capacity() < Source.size())
+        Wipe(Target);
+    Target.assign(Source);
+}

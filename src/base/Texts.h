@@ -17,3 +17,17 @@ std::string TrimControls(std::string_view Value);
 
 // Overwrites the string's whole buffer before emptying it (passwords).
 void Wipe(std::string &Text) noexcept;
+// Target := Source; a buffer that Target gives up is wiped first.
+void AssignWiping(std::string &Target, std::string_view Source);
+
+// Wipes a text when the scope ends, however it ends.
+class WipeOnExit {
+public:
+    explicit WipeOnExit(std::string &Text) : text_(Text) {}
+    ~WipeOnExit() { Wipe(text_); }
+    WipeOnExit(const WipeOnExit &) = delete;
+    WipeOnExit &operator=(const WipeOnExit &) = delete;
+
+private:
+    std::string &text_;
+};

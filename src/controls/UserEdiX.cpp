@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include "framework/Framework.h"
+
 TCustomEditEx::TCustomEditEx(TComponent *Owner) : TWinControl(Owner) {
     TControl::SetBounds(0, 0, 121, 25);
     SetTabStop(true);
     SetColor(clWindow);
+    ClickEvents = true;
     FitHeightToFont();
 }
 
@@ -31,7 +34,12 @@ void TCustomEditEx::SetPasswordChar(char Value) {
     passwordChar_ = Value;
     if (HandleAllocated()) {
         SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(Value), 0);
-        SetWindowTextA(Handle(), Text().c_str()); // redrawn with the new masking
+        // Set again to redraw it with the new masking; what was typed stays typed.
+        const bool modified = TextModified();
+        std::string text = Text();
+        WipeOnExit wipe(text); // it may be a password
+        SetWindowTextA(Handle(), text.c_str());
+        SetTextModified(modified);
     }
 }
 
@@ -201,6 +209,10 @@ void TCustomEditEx::WndProc(TMessage &m) {
         TWinControl::WndProc(m);
         return;
     }
+    // Without text on the clipboard a paste changes nothing (the system edit
+    // would still clear the selection of a password field).
+    if (m.Msg == WM_PASTE && !IsClipboardFormatAvailable(CF_TEXT))
+        return;
     TWinControl::WndProc(m);
 }
 

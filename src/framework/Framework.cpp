@@ -127,4 +127,14 @@ void ProcessMessage(MSG &Msg) noexcept {
     }
 }
 
+void WipeEditWindow(HWND Edit) noexcept {
+    try {
+        std::string blank(GetWindowTextLengthA(Edit), '*');
+        SetWindowTextA(Edit, blank.c_str());
+    } catch (...) {
+    }
+    SendMessageA(Edit, EM_EMPTYUNDOBUFFER, 0, 0);
+    SetWindowTextA(Edit, "");
+}
+
 } // namespace Framework

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Texts.h"
+
 // The characters WM_CHAR brings for keys that type no letter.
 namespace CharCode {
 inline constexpr char CtrlC = 3, Backspace = 8, Enter = 13, CtrlV = 22, CtrlX = 24, Escape = 27;
@@ -57,5 +59,9 @@ void HandleException() noexcept;
 // translation and dispatch. An exception from the navigation goes to the error
 // message box.
 void ProcessMessage(MSG &Msg) noexcept;
+
+// Overwrites an edit window's text in its own buffer (same length, so in
+// place), empties its undo buffer, then empties the text.
+void WipeEditWindow(HWND Edit) noexcept;
 
 } // namespace Framework

@@ -111,7 +111,7 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         const char *name, *length;
         std::string body;
         int32_t result;
-        const char *count; // of the completeness line, if any
+        const char *count; // of the completeness line, if any; "*": any count
     } cases[] = {
         {"length matches", "10", "0123456789", 0, nullptr},
         {"short body", "10", "012345678", errInetIncomplete, "9"},
@@ -119,6 +119,11 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         {"no length, no body", "none", "", errInetIncomplete, "0"},
         {"empty body of length 0", "0", "", errInetIncomplete, "0"},
         {"length not a number", "zehn", "0123", 0, nullptr},
+        {"length with a sign", "+10", "0123456789", 0, nullptr},
+        // Wine reads "0x64" as no length at all and then, depending on timing,
+        // hands over the body or nothing: either way the answer is incomplete.
+        {"hexadecimal length, longer than the body", "0x64", "012345678901", errInetIncomplete, "*"},
+        {"length with a sign, longer than the body", "+100", "012345678901", errInetIncomplete, "12"},
     };
     for (const auto &c : cases) {
         PortalResponse answer;
@@ -127,6 +132,12 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         portal.Script(answer);
         const InetOutcome out = call.Run();
         EXPECT_EQ(out.result, c.result) << c.name;
+        if (c.count && std::string(c.count) == "*") {
+            EXPECT_EQ(out.lines, std::vector<std::string>{kIncomplete + std::to_string(out.body.size()) +
+                                                         " Bytes geladen)"})
+                << c.name;
+            continue;
+        }
         EXPECT_EQ(out.body, c.body) << c.name;
         if (c.count)
             EXPECT_EQ(out.lines, std::vector<std::string>{kIncomplete + c.count + " Bytes geladen)"}) << c.name;
@@ -209,7 +220,10 @@ TEST_F(InetPortal, NoAnswerHeadWithinTheTimeOut) {
     EXPECT_EQ(out.ticks, 0);
 }
 
+// A self-signed certificate that names the server: one problem, one prompt.
 TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
+    PortalServer portal("own-name");
+    call.server = portal.Address();
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
     PlatformPrompt user(IDOK, "Security Warning");
@@ -225,6 +239,8 @@ TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
 }
 
 TEST_F(InetPortal, SelfSignedCertificateDeclinedInThePrompt) {
+    PortalServer portal("own-name");
+    call.server = portal.Address();
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
     PlatformPrompt user(IDCANCEL, "Security Warning");
