@@ -69,3 +69,23 @@ RegistryRootOverride::~RegistryRootOverride() {
     RegDeleteTreeA(HKEY_CURRENT_USER, name_.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ImpApiTest"); // only when no other test has one
 }
+
+std::vector<std::string> ReportLines(int32_t Kind) {
+    std::vector<std::string> lines;
+    for (const Report &r : ReportRecorder::reports)
+        if (r.kind == Kind)
+            lines.push_back(r.text);
+    return lines;
+}
+
+std::string FormField(const std::string &Body, const std::string &Name) {
+    for (std::size_t start = 0; start <= Body.size();) {
+        std::size_t end = Body.find('&', start);
+        if (end == std::string::npos)
+            end = Body.size();
+        if (Body.compare(start, Name.size() + 1, Name + "=") == 0)
+            return Body.substr(start + Name.size() + 1, end - start - Name.size() - 1);
+        start = end + 1;
+    }
+    return "<missing>";
+}

@@ -45,6 +45,13 @@ struct ReportRecorder {
     static void __stdcall Callback(int32_t kind, int32_t number, const char *text);
 };
 
+// The texts of the recorded reports of one kind, in order.
+std::vector<std::string> ReportLines(int32_t Kind = ckLog);
+
+// The value of one field of a form-encoded request body, as sent (encoded);
+// "<missing>" when the body has no such field.
+std::string FormField(const std::string &Body, const std::string &Name);
+
 // A registry root (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT) redirected, for this
 // process and as long as this lives, into a scratch key of its own under
 // HKCU\Software\ImpApiTest: what a test writes there never reaches the

@@ -88,14 +88,6 @@ void Print(const char *label, int imports, const Counts &c) {
     std::fflush(stdout);
 }
 
-std::string Field(const std::string &body, const std::string &name) {
-    const std::size_t at = body.find(name + "=");
-    if (at == std::string::npos)
-        return "<missing>";
-    const std::size_t start = at + name.size() + 1;
-    return body.substr(start, body.find('&', start) - start);
-}
-
 // What the run must do for one kind of answer, and what the portal sends.
 struct Step {
     const char *name;
@@ -149,7 +141,7 @@ int main(int argc, char **argv) {
                 tree.Target().c_str(), "4711", 0, &last,
                 ("UserLogin=soak\r\nPassword=p\r\nNoMessageBoxes=true\r\nToken=" + hostToken).c_str());
             const auto requests = server.Requests(true);
-            const std::string sent = requests.size() == 1 ? Field(requests[0].body, "wiederaufsetzpunkt") : "<none>";
+            const std::string sent = requests.size() == 1 ? FormField(requests[0].body, "wiederaufsetzpunkt") : "<none>";
             const std::string expected = continueFlag ? continueToken : hostToken;
             if (result != step.result || sent != expected) {
                 ++mismatches;

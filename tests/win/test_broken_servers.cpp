@@ -45,13 +45,7 @@ protected:
         EXPECT_EQ(tree.Listing(), "tolva.xml") << what;
         EXPECT_EQ(tree.ReadAnswer(), Earlier) << what;
     }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        for (const Report &r : ReportRecorder::reports)
-            if (r.kind == ckLog)
-                lines.push_back(r.text);
-        return lines;
-    }
+    static std::vector<std::string> Lines() { return ReportLines(); }
 
     Plugin plugin;
     PortalServer server;

@@ -38,19 +38,7 @@ private:
     char *base_, *data_;
 };
 
-std::string Field(const PortalRequest &request, const std::string &name) {
-    const std::string &body = request.body;
-    std::size_t start = 0;
-    while (start <= body.size()) {
-        std::size_t end = body.find('&', start);
-        if (end == std::string::npos)
-            end = body.size();
-        if (body.compare(start, name.size() + 1, name + "=") == 0)
-            return body.substr(start + name.size() + 1, end - start - name.size() - 1);
-        start = end + 1;
-    }
-    return "<missing>";
-}
+std::string Field(const PortalRequest &request, const std::string &name) { return FormField(request.body, name); }
 
 class HostileInput : public ::testing::Test {
 protected:

@@ -19,28 +19,7 @@ std::string Continue(const std::string &tokenElement) {
     return std::string("<depot/><AfterImport>") + Marker + tokenElement + "</AfterImport>";
 }
 
-// The form fields of a request body, still encoded, in their order.
-std::vector<std::pair<std::string, std::string>> Fields(const std::string &body) {
-    std::vector<std::pair<std::string, std::string>> fields;
-    size_t start = 0;
-    while (start <= body.size()) {
-        size_t end = body.find('&', start);
-        if (end == std::string::npos)
-            end = body.size();
-        const std::string pair = body.substr(start, end - start);
-        const size_t eq = pair.find('=');
-        fields.emplace_back(pair.substr(0, eq), eq == std::string::npos ? "" : pair.substr(eq + 1));
-        start = end + 1;
-    }
-    return fields;
-}
-
-std::string Field(const PortalRequest &request, const std::string &name) {
-    for (auto &[n, v] : Fields(request.body))
-        if (n == name)
-            return v;
-    return "<missing>";
-}
+std::string Field(const PortalRequest &request, const std::string &name) { return FormField(request.body, name); }
 
 class ImportRun : public ::testing::Test {
 protected:
@@ -55,13 +34,7 @@ protected:
         last_ = lastImport;
         return plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last_, params.c_str());
     }
-    std::vector<std::string> Lines(int kind = ckLog) const {
-        std::vector<std::string> lines;
-        for (const Report &r : ReportRecorder::reports)
-            if (r.kind == kind)
-                lines.push_back(r.text);
-        return lines;
-    }
+    static std::vector<std::string> Lines(int kind = ckLog) { return ReportLines(kind); }
     std::string Message(int32_t code) {
         char buffer[256] = "<none>";
         plugin.GetExportErrorMsg(code, buffer);
