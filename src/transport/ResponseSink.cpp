@@ -12,15 +12,36 @@ void TResponseSink::Append(const void *Data, std::size_t Size) {
     auto *from = static_cast<const char *>(Data);
     while (Size > 0) {
         if (blocks_.empty() || blocks_.back().size == blockSize_)
-            blocks_.push_back({std::make_unique_for_overwrite<char[]>(blockSize_), 0});
+            blocks_.push_back({std::make_unique_for_overwrite<char[]>(blockSize_), 0, 0});
         Block &block = blocks_.back();
         const std::size_t n = std::min(Size, blockSize_ - block.size);
         std::memcpy(block.data.get() + block.size, from, n);
         block.size += n;
+        block.touched = std::max(block.touched, block.size);
         size_ += n;
         from += n;
         Size -= n;
     }
+}
+
+char *TResponseSink::Space(std::size_t Size) {
+    if (Size > blockSize_)
+        return nullptr;
+    if (blocks_.empty() || blocks_.back().size == blockSize_)
+        blocks_.push_back({std::make_unique_for_overwrite<char[]>(blockSize_), 0, 0});
+    Block &block = blocks_.back();
+    if (blockSize_ - block.size < Size)
+        return nullptr;
+    // A reader that fails may have written there without committing: Clear
+    // wipes that too.
+    block.touched = std::max(block.touched, block.size + Size);
+    return block.data.get() + block.size;
+}
+
+void TResponseSink::Commit(std::size_t Size) {
+    Block &block = blocks_.back();
+    block.size += Size;
+    size_ += Size;
 }
 
 std::size_t TResponseSink::BlockAt(std::size_t Pos, std::size_t &Start) const {
@@ -84,7 +105,7 @@ bool TResponseSink::WriteTo(const std::function<bool(const char *, std::size_t)>
 
 void TResponseSink::Clear() {
     for (Block &block : blocks_) {
-        std::memset(block.data.get(), 0, block.size);
+        std::memset(block.data.get(), 0, block.touched);
         // Keeps the compiler from dropping the stores to memory about to be freed.
         __asm__ __volatile__("" : : "r"(block.data.get()) : "memory");
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -128,4 +129,34 @@ TEST(ResponseSink, ClearEmptiesAndTheSinkIsUsableAgain) {
     EXPECT_EQ(sink.Find("secret"), TResponseSink::npos);
     sink.Append("new", 3);
     EXPECT_EQ(Written(sink), "new");
+}
+
+// Reads in place and appended reads mix in any order; a room is given only
+// where the whole read fits into one block.
+TEST(ResponseSink, FillsItsFreeSpaceInPlace) {
+    const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (size_t blockSize : {1u, 4u, 7u, 36u}) {
+        TResponseSink sink(blockSize);
+        size_t pos = 0;
+        for (size_t piece = 1; pos < text.size(); piece = piece % 5 + 1) {
+            const size_t n = std::min(piece, text.size() - pos);
+            const size_t room = sink.Size() % blockSize == 0 ? blockSize : blockSize - sink.Size() % blockSize;
+            if (char *space = sink.Space(n)) {
+                ASSERT_LE(n, room);
+                std::copy_n(text.data() + pos, n, space);
+                sink.Commit(n);
+            } else {
+                ASSERT_GT(n, room);
+                sink.Append(text.data() + pos, n);
+            }
+            pos += n;
+        }
+        EXPECT_EQ(Written(sink), text) << blockSize;
+        EXPECT_EQ(sink.Find("xyz"), 33u);
+    }
+    TResponseSink sink(4);
+    EXPECT_EQ(sink.Space(5), nullptr);
+    ASSERT_NE(sink.Space(4), nullptr); // a room that stays unused adds nothing
+    EXPECT_EQ(sink.Size(), 0u);
+    EXPECT_EQ(Written(sink), "");
 }
