@@ -86,11 +86,14 @@ TEST(ResponseSink, OverlappingAndPartialMatches) {
     EXPECT_EQ(sink.Find("bb"), TResponseSink::npos);
 }
 
+// Short texts in small blocks, and texts long enough for the search to go
+// sixteen positions at a time inside a block.
 TEST(ResponseSink, AgreesWithAContiguousStringOnRandomInput) {
     std::mt19937 rng(4711);
-    for (int round = 0; round < 300; ++round) {
-        const size_t blockSize = 1 + rng() % 9;
-        std::string text(rng() % 60, 'a');
+    for (int round = 0; round < 400; ++round) {
+        const bool large = round % 4 == 3;
+        const size_t blockSize = large ? 20 + rng() % 300 : 1 + rng() % 9;
+        std::string text(rng() % (large ? 2000 : 60), 'a');
         for (char &c : text)
             c = "ab\0"[rng() % 3];
         TResponseSink sink(blockSize);
@@ -100,7 +103,7 @@ TEST(ResponseSink, AgreesWithAContiguousStringOnRandomInput) {
             pos += n;
         }
         for (int q = 0; q < 20; ++q) {
-            std::string needle(rng() % 5, 'a');
+            std::string needle(rng() % (large ? 20 : 5), 'a');
             for (char &c : needle)
                 c = "ab\0"[rng() % 3];
             const size_t from = rng() % (text.size() + 2);
