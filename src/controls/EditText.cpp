@@ -16,12 +16,14 @@ std::string TEditText::GetValueText(int Index) {
     }
 }
 
+// The texts may be a password: every copy let go is wiped.
 void TEditText::SetValueText(int Index, std::string Text) {
-    Text = CutShort(Text);
+    Framework::WipeOnExit wipe(Text);
+    Text.resize(std::min(Text.size(), ShortTextMax));
     auto setBound = [this, &Text](std::any &slot, TUserCheckModes check) {
         if (Text == Of(slot))
             return;
-        Of(slot) = Text;
+        Framework::AssignWiping(Of(slot), Text);
         TUserCheckMode mode = CheckMode();
         if (Text.empty())
             mode.Exclude(check);
@@ -31,21 +33,22 @@ void TEditText::SetValueText(int Index, std::string Text) {
     };
     switch (Index) {
     case 0:
-        Of(Values.Value) = Text;
-        Of(Values.RestoreValue) = Text;
+        Framework::AssignWiping(Of(Values.Value), Text);
+        Framework::AssignWiping(Of(Values.RestoreValue), Text);
         UpdateText();
         break;
     case 1: setBound(Values.ValueMax, ucmMaxCheck); break;
     case 2: setBound(Values.ValueMin, ucmMinCheck); break;
-    case 3: Of(Values.RestoreValue) = Text; break;
-    case 4: Of(Values.ValueDef) = Text; break;
+    case 3: Framework::AssignWiping(Of(Values.RestoreValue), Text); break;
+    case 4: Framework::AssignWiping(Of(Values.ValueDef), Text); break;
     default: break;
     }
 }
 
 void TEditText::ValueToText() {
     const std::string pattern = CutShort(EditState().Contains(uesEditing) ? FormatEdit() : FormatView());
-    const std::string value = CutShort(Of(Values.Value));
+    std::string value = CutShort(Of(Values.Value));
+    Framework::WipeOnExit wipe(value);
     if (pattern.empty()) {
         SetText(value);
         return;
@@ -57,8 +60,16 @@ void TEditText::ValueToText() {
 }
 
 void TEditText::TextToValue() {
-    Of(Values.Value) = Text();
-    Of(Values.RestoreValue) = Of(Values.Value);
+    std::string text = Text();
+    Framework::WipeOnExit wipe(text);
+    Framework::AssignWiping(Of(Values.Value), text);
+    Framework::AssignWiping(Of(Values.RestoreValue), text);
+}
+
+void TEditText::DisposeValue(std::any &Slot) {
+    if (auto *text = std::any_cast<std::string>(&Slot))
+        Framework::Wipe(*text);
+    Slot.reset();
 }
 
 bool TEditText::IsValidChar(char Key) { return Key != '\t'; }
@@ -67,10 +78,11 @@ void TEditText::UndoValue() { SetValueText(0, GetValueText(3)); }
 
 
 bool TEditText::CheckValue() {
-    if (Text().empty() && !InChange())
+    if (TextLength() == 0 && !InChange())
         SetText(CutShort(Of(Values.ValueDef)));
     TCustomUserEdit::CheckValue();
-    const std::string text = Text();
+    std::string text = Text();
+    Framework::WipeOnExit wipe(text);
     if (CheckMode().Contains(ucmMinCheck) && Framework::CompareTextInLocale(text, Of(Values.ValueMin)) < 0) {
         SetCheckResult(ucrMinFailed);
         return false;

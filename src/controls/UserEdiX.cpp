@@ -6,6 +6,7 @@ TCustomEditEx::TCustomEditEx(TComponent *Owner) : TWinControl(Owner) {
     TControl::SetBounds(0, 0, 121, 25);
     SetTabStop(true);
     SetColor(clWindow);
+    ClickEvents = true;
     FitHeightToFont();
 }
 
@@ -31,7 +32,12 @@ void TCustomEditEx::SetPasswordChar(char Value) {
     passwordChar_ = Value;
     if (HandleAllocated()) {
         SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(Value), 0);
-        SetWindowTextA(Handle(), Text().c_str()); // redrawn with the new masking
+        // Set again to redraw it with the new masking; what was typed stays typed.
+        const bool modified = TextModified();
+        std::string text = Text();
+        Framework::WipeOnExit wipe(text); // it may be a password
+        SetWindowTextA(Handle(), text.c_str());
+        SetTextModified(modified);
     }
 }
 
@@ -214,6 +220,10 @@ void TCustomEditEx::WndProc(TMessage &m) {
         TWinControl::WndProc(m);
         return;
     }
+    // Without text on the clipboard a paste changes nothing (the system edit
+    // would still clear the selection of a password field).
+    if (m.Msg == WM_PASTE && !IsClipboardFormatAvailable(CF_TEXT))
+        return;
     TWinControl::WndProc(m);
 }
 

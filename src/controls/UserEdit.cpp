@@ -232,6 +232,11 @@ void TCustomUserEdit::DoEnter() {
 }
 
 void TCustomUserEdit::DoExit() {
+    // The refocus state passes over the entry that the focus's return after a
+    // failed check would be. Here that return is no entry (the form's active
+    // control never changed), so the state ends when the field is left; a
+    // check that fails now sets it again.
+    editState_.Exclude(uesRefocus);
     if (!TextModified()) {
         editState_.Exclude(uesEditing);
         UpdateText();

@@ -261,7 +261,7 @@ protected:
     void TextToValue() override;
     bool IsValidChar(char Key) override;
     void NewValue(std::any &Slot) override { Slot = std::string(); }
-    void DisposeValue(std::any &Slot) override { Slot.reset(); }
+    void DisposeValue(std::any &Slot) override;
     void UndoValue() override;
 
 private:

@@ -499,7 +499,8 @@ void TCustomUserMaskEdit::WndProc(TMessage &m) {
     switch (m.Msg) {
     case WM_SETFOCUS:
         TCustomUserEdit::WndProc(m);
-        RecheckCaret();
+        if (Focused()) // not when another field's failed check took the focus back
+            RecheckCaret();
         return;
     case WM_LBUTTONDOWN:
         TCustomUserEdit::WndProc(m);

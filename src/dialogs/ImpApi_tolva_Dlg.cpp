@@ -10,6 +10,10 @@ using D = TdlgProviderDataEdit;
 constexpr TFontDef Bold8 = {.Height = -11, .Bold = true};
 constexpr TFontDef Plain10 = {.Height = -13};
 
+// The host receives at most this many characters of each field: typing
+// stops there (texts passed in are shown as they come, up to 255).
+constexpr int MaxHostText = IMPAPI_USER_BUFFER_SIZE - 1;
+
 // A field without frame, checks or own error prompt.
 void PlainField(TComponent &c) {
     auto &e = static_cast<TEditText &>(c);
@@ -26,11 +30,11 @@ constexpr TControlDef Controls[] = {
     {.Create = Field<&D::btnCancel>, .Name = "btnCancel", .Left = 104, .Top = 155, .Width = 75, .Height = 25,
      .Caption = "Abbrechen", .TabOrder = 2, .Cancel = true, .ModalResult = mrCancel},
     {.Create = Field<&D::eUser>, .Name = "eUser", .Left = 16, .Top = 48, .Width = 161, .Height = 15,
-     .TabOrder = 0, .More = PlainField},
+     .TabOrder = 0, .MaxLength = MaxHostText, .More = PlainField},
     {.Create = Field<&D::Label2>, .Name = "Label2", .Left = 16, .Top = 73, .Width = 118, .Height = 13,
      .Caption = "Passwort (tolva-Portal) *"},
     {.Create = Field<&D::ePassword>, .Name = "ePassword", .Left = 16, .Top = 88, .Width = 161, .Height = 15,
-     .TabOrder = 1, .PasswordChar = '*', .More = PlainField},
+     .TabOrder = 1, .PasswordChar = '*', .MaxLength = MaxHostText, .More = PlainField},
     {.Create = Field<&D::Label3>, .Name = "Label3", .Left = 16, .Top = 8, .Width = 128, .Height = 13,
      .Caption = "Schnittstellen-Version:", .Font = Bold8},
     {.Create = Field<&D::lbSSVersion>, .Name = "lbSSVersion", .Left = 152, .Top = 8, .Width = 44, .Height = 13,
@@ -86,14 +90,11 @@ void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
     Framework::Wipe(typed);
 }
 
-// Secrets do not outlive the dialog in its memory or its edit window.
+// Secrets do not outlive the dialog in its memory or its edit window (the
+// field's value slots wipe themselves).
 void TdlgProviderDataEdit::FormDestroy(TComponent *) {
-    if (ePassword && ePassword->HandleAllocated()) {
-        HWND edit = ePassword->Handle();
-        std::string blank(GetWindowTextLengthA(edit), '*');
-        SetWindowTextA(edit, blank.c_str());
-        SetWindowTextA(edit, "");
-    }
+    if (ePassword && ePassword->HandleAllocated())
+        Framework::WipeEditWindow(ePassword->Handle());
     Framework::Wipe(PasswordText);
     ExtraLines.clear();
 }

@@ -23,16 +23,10 @@ constexpr TFormDef Layout = {.Name = "ImpApiPwDlg", .Caption = "ImpApiPwDlg", .C
 
 TImpApiPwDlg::TImpApiPwDlg() { LoadLayout(Layout); }
 
-// Overwrites the text in the edit's own buffer (same length, so in place)
-// before emptying it, then the dialog's copy.
+// The edit window's text, then the dialog's copy.
 TImpApiPwDlg::~TImpApiPwDlg() {
-    if (ePasswort && ePasswort->HandleAllocated()) {
-        HWND edit = ePasswort->Handle();
-        std::string blank(GetWindowTextLengthA(edit), '*');
-        SetWindowTextA(edit, blank.c_str());
-        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
-        SetWindowTextA(edit, "");
-    }
+    if (ePasswort && ePasswort->HandleAllocated())
+        Framework::WipeEditWindow(ePasswort->Handle());
     Framework::Wipe(Password);
 }
 

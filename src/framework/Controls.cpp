@@ -55,7 +55,10 @@ void TComponent::ApplyDef(const TControlDef &, TForm &) {}
 
 // ---- TControl
 
-TControl::~TControl() { SetParent(nullptr); }
+TControl::~TControl() {
+    SetParent(nullptr);
+    Framework::Wipe(text_);
+}
 
 void TControl::SetParent(TWinControl *Parent) {
     if (parent_ == Parent)
@@ -84,10 +87,22 @@ void TControl::SetBounds(int Left, int Top, int Width, int Height) {
     BoundsChanged();
 }
 
+void TControl::StoreText(std::string Text) {
+    Framework::Wipe(text_);
+    text_.swap(Text);
+    Framework::Wipe(Text);
+}
+
+// Texts let go are wiped: a password field's text passes through here.
 void TControl::SetText(std::string Text) {
-    if (Text == this->Text())
+    Framework::WipeOnExit wipe(Text);
+    std::string current = this->Text();
+    const bool same = Text == current;
+    Framework::Wipe(current);
+    if (same)
         return;
-    text_ = std::move(Text);
+    Framework::Wipe(text_);
+    text_.swap(Text);
     TextChanged();
 }
 
@@ -147,6 +162,26 @@ void TControl::Changed() {
 void TControl::Click() {
     if (OnClick)
         OnClick(this);
+}
+
+void TControl::DblClick() {
+    if (OnDblClick)
+        OnDblClick(this);
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseDown)
+        OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseUp)
+        OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y) {
+    if (OnMouseMove)
+        OnMouseMove(this, Shift, X, Y);
 }
 
 void TControl::ApplyDef(const TControlDef &Def, TForm &Form) {
@@ -364,9 +399,27 @@ void TWinControl::WndProc(TMessage &m) {
     const bool ownClass = defaultProc_ == DefWindowProcA;
     switch (m.Msg) {
     case WM_SETFOCUS:
-        if (TForm *form = ParentForm(); form && form != this)
+        if (TForm *form = ParentForm(); form && form != this) {
             form->FocusChanged(this);
+            // A failed exit check took the focus back: this window's own focus
+            // handling would put caret and focus frame where the focus is not.
+            if (GetFocus() != handle_.get())
+                return;
+        }
         break;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        DefaultHandler(m);
+        MouseMessage(m);
+        return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_KEYUP:
@@ -439,6 +492,45 @@ void TWinControl::WndProc(TMessage &m) {
 
 void TWinControl::DefaultHandler(TMessage &m) {
     m.Result = CallWindowProcA(defaultProc_, handle_.get(), m.Msg, m.WParam, m.LParam);
+}
+
+void TWinControl::MouseMessage(const TMessage &m) {
+    const int x = static_cast<short>(LOWORD(m.LParam)), y = static_cast<short>(HIWORD(m.LParam));
+    const auto keys = static_cast<unsigned>(m.WParam);
+    auto flag = [](bool on, TShiftFlag f) { return on ? TShiftState(f) : 0u; };
+    const TShiftState shift = flag(keys & MK_SHIFT, ssShift) | flag(keys & MK_CONTROL, ssCtrl) |
+                              flag(GetKeyState(VK_MENU) < 0, ssAlt) | flag(keys & MK_LBUTTON, ssLeft) |
+                              flag(keys & MK_RBUTTON, ssRight) | flag(keys & MK_MBUTTON, ssMiddle);
+    if (m.Msg == WM_MOUSEMOVE) {
+        MouseMove(shift, x, y);
+        return;
+    }
+    // Down, up and double click of the left, right and middle button follow
+    // each other in this order from WM_LBUTTONDOWN on.
+    static_assert(WM_MBUTTONDBLCLK - WM_LBUTTONDOWN == 8 && WM_RBUTTONDOWN - WM_LBUTTONDOWN == 3);
+    const auto button = static_cast<TMouseButton>((m.Msg - WM_LBUTTONDOWN) / 3);
+    switch ((m.Msg - WM_LBUTTONDOWN) % 3) {
+    case 0:
+        if (button == mbLeft)
+            clicked_ = ClickEvents;
+        MouseDown(button, shift, x, y);
+        break;
+    case 1:
+        if (button == mbLeft && std::exchange(clicked_, false)) {
+            RECT r{};
+            if (handle_)
+                GetClientRect(handle_.get(), &r);
+            if (PtInRect(&r, POINT{x, y}))
+                Click();
+        }
+        MouseUp(button, shift, x, y);
+        break;
+    default:
+        if (button == mbLeft && ClickEvents)
+            DblClick();
+        MouseDown(button, shift | ssDouble, x, y);
+        break;
+    }
 }
 
 void TWinControl::KeyDown(WORD &Key, TShiftState Shift) {

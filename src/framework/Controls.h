@@ -36,16 +36,24 @@ struct TFontDef {
     const char *Name = "MS Sans Serif";
     bool operator==(const TFontDef &) const = default;
 };
+// The forms' font, MS Sans Serif 8 point at 96 dpi. A control that has no
+// parent yet is measured with it: it is what the control will show.
+constexpr TFontDef DefaultFont = {.Height = -11};
 
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+// Keys and mouse buttons held, and ssDouble for the second press of a double click.
+enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
 using TShiftState = unsigned;
 TShiftState KeyboardShiftState();
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 
 constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
 
 using TNotifyEvent = std::function<void(TComponent *Sender)>;
 using TKeyEvent = std::function<void(TComponent *Sender, WORD &Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TComponent *Sender, char &Key)>;
+// X and Y: the position in the control's client area.
+using TMouseEvent = std::function<void(TComponent *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TComponent *Sender, TShiftState Shift, int X, int Y)>;
 
 struct TMessage {
     UINT Msg;
@@ -120,7 +128,11 @@ public:
 
     void ApplyDef(const TControlDef &Def, TForm &Form) override;
 
-    TNotifyEvent OnClick;
+    // OnClick and OnDblClick come from the mouse only for controls that react
+    // to clicks (ClickEvents); a button clicks through its own notification.
+    TNotifyEvent OnClick, OnDblClick;
+    TMouseEvent OnMouseDown, OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
     // The help topic that errors of this control refer to; 0: none.
     int HelpContext = 0;
 
@@ -136,7 +148,14 @@ protected:
     virtual void Changed();
     virtual void ChildChanged(TControl *) {}
     virtual void Click();
-    void StoreText(std::string Text) { text_ = std::move(Text); }
+    virtual void DblClick();
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    // Set by controls that react to clicks: a left press and release inside
+    // the control calls Click, a left double click DblClick.
+    bool ClickEvents = false;
+    void StoreText(std::string Text);
 
 private:
     friend class TWinControl;
@@ -144,7 +163,7 @@ private:
     TWinControl *parent_ = nullptr;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     std::string text_;
-    TFontDef font_;
+    TFontDef font_ = DefaultFont;
     bool parentFont_ = true;
     mutable UniqueFont fontHandle_;
     TColor color_ = clDefault;
@@ -224,6 +243,9 @@ protected:
     virtual HBRUSH CtlColor(HDC DC);
     // Own classes: paints the client area (after the background).
     virtual void Paint(HDC, const RECT &) {}
+    // Mouse messages after their default handling: the mouse events, and the
+    // click of a left release that follows a left press inside the control.
+    void MouseMessage(const TMessage &Message);
     // Keys the control wants although WM_GETDLGCODE does not ask for them.
     virtual bool WantsSpecialKey(WORD) { return false; }
 
@@ -248,6 +270,7 @@ private:
     bool tabStop_ = false;
     int dispatchDepth_ = 0;
     bool releasePending_ = false;
+    bool clicked_ = false;
 };
 
 // The control whose window this is, if it is one of the framework's windows.

@@ -34,7 +34,7 @@ BOOL CALLBACK CollectEnabledWindow(HWND Window, LPARAM Param) {
 TForm::TForm(TComponent *Owner) : TWinControl(Owner) {
     visible_ = false;
     parentFont_ = false;
-    font_ = {.Height = -11};
+    font_ = DefaultFont;
     color_ = clBtnFace;
 }
 

@@ -139,4 +139,20 @@ void Wipe(std::string &Text) noexcept {
     Text.clear();
 }
 
+void WipeEditWindow(HWND Edit) noexcept {
+    try {
+        std::string blank(GetWindowTextLengthA(Edit), '*');
+        SetWindowTextA(Edit, blank.c_str());
+    } catch (...) {
+    }
+    SendMessageA(Edit, EM_EMPTYUNDOBUFFER, 0, 0);
+    SetWindowTextA(Edit, "");
+}
+
+void AssignWiping(std::string &Target, std::string_view Source) {
+    if (Target.capacity() < Source.size())
+        Wipe(Target);
+    Target.assign(Source);
+}
+
 } // namespace Framework

@@ -58,5 +58,22 @@ int CompareTextInLocale(std::string_view A, std::string_view B) noexcept;
 
 // Overwrites the string's whole buffer before emptying it (passwords).
 void Wipe(std::string &Text) noexcept;
+// Overwrites an edit window's text in its own buffer (same length, so in
+// place), empties its undo buffer, then empties the text.
+void WipeEditWindow(HWND Edit) noexcept;
+// Target := Source; a buffer that Target gives up is wiped first.
+void AssignWiping(std::string &Target, std::string_view Source);
+
+// Wipes a text when the scope ends, however it ends.
+class WipeOnExit {
+public:
+    explicit WipeOnExit(std::string &Text) : text_(Text) {}
+    ~WipeOnExit() { Wipe(text_); }
+    WipeOnExit(const WipeOnExit &) = delete;
+    WipeOnExit &operator=(const WipeOnExit &) = delete;
+
+private:
+    std::string &text_;
+};
 
 } // namespace Framework

@@ -111,6 +111,17 @@ void TButton::CommandNotify(WORD Code) {
         Click();
 }
 
+// A press that cannot take the focus (a field's failed check kept it) neither
+// pushes nor clicks the button.
+void TButton::WndProc(TMessage &m) {
+    if ((m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) && !Focused()) {
+        ::SetFocus(Handle());
+        if (!Focused())
+            return;
+    }
+    TWinControl::WndProc(m);
+}
+
 // ---- TEdit
 
 TEdit::TEdit(TComponent *Owner) : TWinControl(Owner) {

@@ -41,6 +41,7 @@ public:
 protected:
     void CreateParams(TCreateParams &Params) override;
     void CommandNotify(WORD Code) override;
+    void WndProc(TMessage &Message) override;
 
 private:
     friend class TForm;

@@ -21,6 +21,8 @@ void Initialize() { ImpApiMain::RegisterVariant(InterfaceVersion, &VariantExport
 // The flag survives an unload by design; only the texts are emptied.
 void Finalize() {
     g_state.ContinueToken.clear();
+    g_state.ContinueLogin.clear();
+    g_state.ContinueAdvisor.clear();
     g_state.PortalErrorNumber.clear();
     g_state.PortalErrorMessage.clear();
 }
@@ -34,6 +36,8 @@ extern "C" int32_t __stdcall AppVersionCheck(int32_t HostVersion) {
 }
 
 extern "C" int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer) {
+    if (!Buffer)
+        return -1;
     try {
         const auto text = ResultText(Code, g_state.PortalErrorNumber, g_state.PortalErrorMessage);
         if (!text)
@@ -61,7 +65,8 @@ void CopyBack(char *Buffer, const std::string &Text, std::size_t Limit) {
 } // namespace
 
 // The host's buffers are written only after OK; ExtraData never (see the
-// dialog). A failure inside counts as Cancel, with the buffers untouched.
+// dialog). A failure inside counts as Cancel, with the buffers untouched: the
+// texts are copied back last, when nothing can fail any more.
 extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData) {
     try {
         auto dialog = std::make_unique<TdlgProviderDataEdit>();
@@ -69,14 +74,16 @@ extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, c
         dialog->PasswordText = PasswordText ? PasswordText : "";
         dialog->ExtraData = ExtraData ? ExtraData : "";
         const int result = dialog->ShowModal();
-        if (result == mrOk) {
-            CopyBack(UserText, dialog->UserText, ApiDataTextChars);
-            CopyBack(PasswordText, dialog->PasswordText, ApiDataTextChars);
-        }
-        // Destroyed once the host's message loop next runs.
-        dialog->Release();
+        // Destroyed once the host's message loop next runs, so its texts stay
+        // readable until this call returns.
+        TdlgProviderDataEdit *released = dialog.get();
+        released->Release();
         dialog.release();
-        return result == mrOk ? mrOk : mrCancel;
+        if (result != mrOk)
+            return mrCancel;
+        CopyBack(UserText, released->UserText, ApiDataTextChars);
+        CopyBack(PasswordText, released->PasswordText, ApiDataTextChars);
+        return mrOk;
     } catch (...) {
         return mrCancel;
     }

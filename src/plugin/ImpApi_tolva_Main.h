@@ -2,6 +2,8 @@
 // ImpApi_tolva_Main: the variant layer of the bank tolva. It registers itself
 // with the generic layer at load, renders result codes in German and keeps the
 // state that import runs share.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -19,6 +21,10 @@ inline constexpr std::size_t ApiDataTextChars = 127;
 struct VariantState {
     bool ContinueFlag = false;
     std::string ContinueToken;
+    // The login and advisor whose answer handed out the token: only their
+    // next run sends it.
+    std::string ContinueLogin;
+    std::string ContinueAdvisor;
     std::string PortalErrorNumber;
     std::string PortalErrorMessage;
 };
@@ -27,6 +33,10 @@ VariantState &State();
 // The import run behind ExportXML.
 int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t Reserved,
                          const double *LastImport, const char *Params);
+
+// Writes the answer file; tests replace it to fill the disk at will.
+using TWriteFileFn = BOOL(WINAPI *)(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED Overlapped);
+extern TWriteFileFn AnswerFileWrite;
 
 void Initialize();
 void Finalize();

@@ -121,41 +121,73 @@ std::string TimeOfDay() {
     return text;
 }
 
-// The answer reaches "tolva.xml" only complete: written to a temporary file
-// beside it and moved over the old one, so a failure never leaves a partial
-// file nor destroys the earlier one.
+// A temporary file of this run alone, "tlvXXXX.tmp" in the target folder (so
+// that the move stays on one volume). The system makes the name unique by
+// creating the file, never taking a name that exists: another run's file or a
+// host's file is never touched. Name stays empty when nothing was created.
+UniqueFile CreateRunFile(const std::string &targetDir, std::string &name) {
+    char path[MAX_PATH];
+    if (GetTempFileNameA(targetDir.c_str(), "tlv", 0, path) == 0)
+        return UniqueFile(INVALID_HANDLE_VALUE);
+    name = path;
+    return UniqueFile(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The answer reaches "tolva.xml" only complete: written to the run's own
+// temporary file and moved over the old one, so a failure never leaves a
+// partial file nor destroys the earlier one.
 bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) {
     const std::string path = targetDir + "\\tolva.xml";
-    const std::string temporary = targetDir + "\\tolva.tmp";
-    auto fail = [&](DWORD error) {
-        DeleteFileA(temporary.c_str());
+    std::string temporary;
+    UniqueFile file = CreateRunFile(targetDir, temporary);
+    const bool created = !temporary.empty();
+    bool moved = false;
+    // On every way out, also an exception: closed before the delete (a file
+    // still open would only be marked for deletion, or stay behind), and only
+    // the file this run made.
+    const ScopeExit cleanup([&] {
+        file.reset();
+        if (created && !moved)
+            DeleteFileA(temporary.c_str());
+    });
+    auto fail = [&](const std::string &failed, DWORD error) {
         SetLastError(error);
-        ReportLog("Fehler beim Speichern der Importdatei " + path + ": " + SystemErrorText());
+        ReportLog("Fehler beim Speichern der Importdatei " + failed + ": " + SystemErrorText());
         return false;
     };
-    UniqueFile file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return fail(GetLastError());
+        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
+    DWORD error = ERROR_SUCCESS;
     const bool written = answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {
             // Measured under Wine: writes of 64 KiB run about three times
             // faster than writes of a whole 1 MiB block.
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 64 * 1024));
             DWORD done = 0;
-            if (!WriteFile(file.get(), data, chunk, &done, nullptr) || done != chunk)
+            if (!AnswerFileWrite(file.get(), data, chunk, &done, nullptr)) {
+                error = GetLastError();
                 return false;
+            }
+            // A write that reports success without writing everything sets
+            // no error of its own: the disk is full.
+            if (done != chunk) {
+                error = ERROR_DISK_FULL;
+                return false;
+            }
             data += done;
             size -= done;
         }
         return true;
     });
     if (!written)
-        return fail(GetLastError());
+        return fail(temporary, error);
     if (!CloseHandle(file.release()))
-        return fail(GetLastError());
+        return fail(temporary, GetLastError());
+    // One rename on one volume: the folder never lacks tolva.xml, and a
+    // failure leaves the old file exactly as it was.
     if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return fail(GetLastError());
+        return fail(path, GetLastError());
+    moved = true;
     return true;
 }
 
@@ -169,9 +201,15 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     const std::string client = param("Client");
     const std::string clientVersion = param("ClientVersion");
     const std::string userLogin = param("UserLogin");
-    SecretText password(param("Password"));
+    // The password's untrimmed value is a copy too.
+    SecretText password(TrimControls(*SecretText(ParamValue(params, "Password", LocaleEquals))));
     VariantState &state = State();
-    std::string token = state.ContinueFlag ? state.ContinueToken : param("Token");
+    const std::string advisorNo = AdvisorNo ? AdvisorNo : "";
+    // The stored token resumes the export of the login and advisor that
+    // received it; for anyone else it would mix or lose their records.
+    const bool continuing = state.ContinueFlag && state.ContinueLogin == userLogin &&
+                            state.ContinueAdvisor == advisorNo;
+    std::string token = continuing ? state.ContinueToken : param("Token");
 
     if (userLogin.empty())
         return errNoUserLogin;
@@ -208,7 +246,7 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
         depotNumber = dialog.DepotNumber;
     } else if (!LastImport || *LastImport == 0) {
         ReportLog("Initial-Import gestartet (komplette Historie)\r\n");
-        if (!state.ContinueFlag)
+        if (!continuing)
             token.clear();
     }
 
@@ -217,11 +255,21 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     Settings settings;
     const bool overrideActive = ApplyOverrideFile(targetDir, settings);
 
-    SecretText body("vermittlernummer=" + EncodeFormValue(AdvisorNo ? AdvisorNo : "", false) +
-                    "&benutzerkennung=" + EncodeFormValue(userLogin, false) +
-                    "&passwort=" + EncodeFormValue(*password, false) +
-                    "&depotnummer=" + EncodeFormValue(depotNumber, false) +
-                    "&wiederaufsetzpunkt=" + EncodeFormValue(token, false) + "&version=" + version);
+    // One buffer, reserved once: appending never reallocates, so no partial
+    // copy of the body (with the password) is freed unwiped.
+    const std::string_view fields[] = {advisorNo, userLogin, *password, depotNumber, token};
+    std::size_t size = 128 + version.size();
+    for (std::string_view field : fields)
+        size += 3 * field.size();
+    SecretText body;
+    body->reserve(size);
+    const char *names[] = {"vermittlernummer=", "&benutzerkennung=", "&passwort=", "&depotnummer=",
+                           "&wiederaufsetzpunkt="};
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        body->append(names[i]);
+        AppendFormValue(*body, fields[i], false);
+    }
+    body->append("&version=").append(version);
 
     TResponseSink answer;
     std::string statusText;
@@ -259,7 +307,10 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     try {
         Continuation next = ReadContinuation(answer);
         if (next.Requested) {
+            std::string login = userLogin, advisor = advisorNo;
             state.ContinueToken = std::move(next.Token);
+            state.ContinueLogin = std::move(login);
+            state.ContinueAdvisor = std::move(advisor);
             state.ContinueFlag = true;
         }
     } catch (...) {
@@ -269,6 +320,8 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
 }
 
 } // namespace
+
+TWriteFileFn AnswerFileWrite = &WriteFile;
 
 int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t /*Reserved*/,
                          const double *LastImport, const char *Params) {

@@ -7,9 +7,14 @@ bool IsAsciiAlnum(unsigned char c) {
 } // namespace
 
 std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus) {
-    static const char hex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(Value.size() * 3);
+    AppendFormValue(out, Value, SpaceAsPlus);
+    return out;
+}
+
+void AppendFormValue(std::string &out, std::string_view Value, bool SpaceAsPlus) {
+    static const char hex[] = "0123456789ABCDEF";
     for (unsigned char c : Value) {
         if (IsAsciiAlnum(c)) {
             out += static_cast<char>(c);
@@ -21,5 +26,4 @@ std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus) {
             out += hex[c & 0x0F];
         }
     }
-    return out;
 }

@@ -5,3 +5,6 @@
 #include <string_view>
 
 std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus);
+// The same, appended to Out: with room reserved (three bytes per byte of
+// Value) Out is never reallocated, so a secret leaves no copy behind.
+void AppendFormValue(std::string &Out, std::string_view Value, bool SpaceAsPlus);

@@ -1,7 +1,6 @@
 #include "transport/ImpApiINet.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "framework/Framework.h"
 #include "framework/Handles.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/IniInteger.h"
 #include "transport/ImpApiDownloadProgress.h"
 
 namespace ImpApiINet {
@@ -45,8 +45,10 @@ using ImpApiINet::WinINet;
 
 namespace {
 
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+// No certificate problem is ignored silently: a wrong host name or an expired
+// certificate reaches the certificate prompt like an unknown issuer does, so
+// the password never goes to a server nobody agreed to.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kChunk = 65535;
 
 // Internet handles close through the table, so that tests see the order.
@@ -90,19 +92,11 @@ bool QueryHeader(HINTERNET Request, DWORD InfoLevel, std::string &Value) {
     return true;
 }
 
-// The announced length: -1 for a text that is not an integer. A number too
-// large for any integer type is still a length, one that no body reaches (cut
-// to 32 bits, 4294967306 would pass a body of 10 bytes).
-int64_t ParseLength(const std::string &Text) {
-    int64_t value = 0;
-    const char *first = Text.data(), *last = first + Text.size();
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (end != last || first == last)
-        return -1;
-    if (error == std::errc::result_out_of_range)
-        return *first == '-' ? -1 : INT64_MAX;
-    return error == std::errc() ? value : -1;
-}
+// The announced length, read by the plug-in's integer rules (a sign, "$",
+// "0x"); -1 for a text that is no integer. A number too large for any integer
+// type is still a length, one that no body reaches (cut to 32 bits,
+// 4294967306 would pass a body of 10 bytes).
+int64_t ParseLength(const std::string &Text) { return ParseWideInteger(Text).value_or(-1); }
 
 } // namespace
 

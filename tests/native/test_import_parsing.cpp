@@ -71,6 +71,19 @@ TEST(IniInteger, Forms) {
         EXPECT_FALSE(ParseIniInteger(bad).has_value()) << bad;
 }
 
+// Announced lengths: the same forms, beyond any range a saturated value.
+TEST(IniInteger, WideForms) {
+    EXPECT_EQ(ParseWideInteger("+100"), 100);
+    EXPECT_EQ(ParseWideInteger("0x64"), 100);
+    EXPECT_EQ(ParseWideInteger("$FFFFFFFF"), 4294967295);
+    EXPECT_EQ(ParseWideInteger("-7"), -7);
+    EXPECT_EQ(ParseWideInteger("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(ParseWideInteger("99999999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ParseWideInteger("-99999999999999999999999"), INT64_MIN);
+    for (const char *bad : {"", "+", "0x", "$", "1a", " 12", "12 ", "zehn"})
+        EXPECT_FALSE(ParseWideInteger(bad).has_value()) << bad;
+}
+
 TEST(AnswerScan, ErrorAnswer) {
     EXPECT_TRUE(IsErrorAnswer(StringText{"<error>"}));
     EXPECT_FALSE(IsErrorAnswer(StringText{"<error"}));

@@ -26,35 +26,40 @@ REASONS = {200: "OK", 302: "Found", 401: "Unauthorized", 403: "Forbidden",
            500: "Internal Server Error", 503: "Service Unavailable"}
 
 
-def make_certificate(directory):
+def make_certificate(directory, host=None, expired=False):
     """A throw-away self-signed certificate and key; returns (cert, key) paths.
-    It names the host "impapi-portal", so for the server's address the name is
-    wrong too."""
-    cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256",
-                    "-days", "2", "-subj", "/CN=impapi-portal", "-keyout", key, "-out", cert],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return cert, key
-
-
-def make_expired_certificate(directory):
-    """Like make_certificate, but valid only in January 2020 (the req command
-    cannot date a certificate back; the ca command can)."""
+    Without a host it names "impapi-portal", so for a server's address the
+    name is wrong too; with one it names that host (as DNS name and IP
+    address). Expired: valid only in January 2020 (the req command cannot date
+    a certificate back; the ca command can)."""
     os.makedirs(directory, exist_ok=True)
     cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
+    quiet = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    names = ["-subj", "/CN=%s" % (host or "impapi-portal")]
+    if host:
+        names += ["-addext", "subjectAltName=DNS:%s,IP:%s" % (host, host)]
+    if not expired:
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+                        "-keyout", key, "-out", cert] + names, **quiet)
+        return cert, key
     csr, config = os.path.join(directory, "req.csr"), os.path.join(directory, "ca.cnf")
     open(os.path.join(directory, "index.txt"), "w").close()
     with open(config, "w") as f:
         f.write("[ca]\ndefault_ca=d\n[d]\ndatabase=%s\nnew_certs_dir=%s\nrand_serial=yes\n"
-                "default_md=sha256\npolicy=p\nunique_subject=no\n[p]\ncommonName=supplied\n"
-                % (os.path.join(directory, "index.txt"), directory))
-    quiet = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=impapi-portal",
-                    "-keyout", key, "-out", csr], **quiet)
+                "default_md=sha256\npolicy=p\nunique_subject=no\ncopy_extensions=copy\n"
+                "[p]\ncommonName=supplied\n" % (os.path.join(directory, "index.txt"), directory))
+    subprocess.run(["openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr]
+                   + names, **quiet)
     subprocess.run(["openssl", "ca", "-selfsign", "-batch", "-notext", "-config", config, "-keyfile", key,
                     "-in", csr, "-out", cert, "-startdate", "20200101000000Z", "-enddate", "20200201000000Z"],
                    **quiet)
     return cert, key
+
+
+def tls_context(cert, key):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
 
 
 def bind_random_address(ports):
@@ -104,8 +109,10 @@ class Server:
     """
 
     def __init__(self, context):
+        """context: the TLS context, or a function that makes one for the
+        server's address."""
         self.address, (plain, secure) = bind_random_address((80, 443))
-        self._context = context
+        self._context = context(self.address) if callable(context) else context
         self._listeners = [plain, secure]
         self._responses = [dict(DEFAULT_RESPONSE)]
         self._next = 0
@@ -264,21 +271,28 @@ class Portal:
         self._dir = tempfile.mkdtemp(prefix="impapi-portal-")
         cert, key = make_certificate(self._dir)
         self.certificate = cert
-        self._context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        self._context.load_cert_chain(cert, key)
+        self._context = tls_context(cert, key)
         self._expired = None
+        self._made = 0
         self._lock = threading.Lock()
 
     def server(self, certificate="self-signed"):
-        """A new server; certificate "expired" gives its HTTPS port one that
-        ran out in 2020 (made on first use)."""
+        """A new server. Its HTTPS port shows a self-signed certificate:
+        "self-signed" for another host name, "expired" for another name and
+        run out in 2020 (made on first use), "own-name" naming the server's
+        address, "own-name-expired" the same but run out."""
         if certificate == "expired":
             with self._lock:
                 if self._expired is None:
-                    cert, key = make_expired_certificate(os.path.join(self._dir, "expired"))
-                    self._expired = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                    self._expired.load_cert_chain(cert, key)
+                    self._expired = tls_context(*make_certificate(os.path.join(self._dir, "expired"),
+                                                                  expired=True))
             return Server(self._expired)
+        if certificate in ("own-name", "own-name-expired"):
+            with self._lock:
+                self._made += 1
+                directory = os.path.join(self._dir, "own-%d" % self._made)
+            return Server(lambda address: tls_context(*make_certificate(
+                directory, host=address, expired=certificate == "own-name-expired")))
         if certificate != "self-signed":
             raise ValueError("unknown certificate %r" % certificate)
         return Server(self._context)

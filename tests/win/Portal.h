@@ -45,8 +45,9 @@ struct PortalRequest {
 
 class PortalServer {
 public:
-    // A new server on its own address; throws without a portal. Certificate:
-    // "self-signed" (for another host name) or "expired".
+    // A new server on its own address; throws without a portal. Certificate
+    // (self-signed): "self-signed" or "expired" for another host name,
+    // "own-name" or "own-name-expired" naming the server's address.
     explicit PortalServer(const std::string &Certificate = "self-signed");
     ~PortalServer(); // the server closes with its control connection
     PortalServer(const PortalServer &) = delete;

@@ -215,47 +215,79 @@ TEST_F(BrokenServer, GarbageInTheStatusLine) {
 }
 
 namespace {
-// Answers the platform's certificate prompt with OK, counting the prompts.
-struct AcceptCertificates {
-    static inline int prompts = 0;
-    ModalScript script{{[] {
-        if (HWND prompt = FindWindowA("#32770", "Security Warning"); prompt && IsWindowVisible(prompt)) {
-            ++prompts;
-            PostMessageA(prompt, WM_COMMAND, IDOK, 0);
+// The user at the platform's certificate prompt: answers each new prompt with
+// the next button; the script fails when more or fewer prompts come.
+ModalScript CertificateUser(const std::vector<int> &Buttons) {
+    static HWND last;
+    last = nullptr;
+    std::vector<ModalScript::Step> steps;
+    for (int button : Buttons)
+        steps.push_back([button] {
+            HWND prompt = FindWindowA("#32770", "Security Warning");
+            if (!prompt || prompt == last || !IsWindowVisible(prompt))
+                return false;
+            last = prompt;
+            PostMessageA(prompt, WM_COMMAND, button, 0);
             return true;
-        }
-        return false;
-    }}};
-    AcceptCertificates() { prompts = 0; }
-};
+        });
+    return ModalScript(std::move(steps));
+}
 } // namespace
 
-// The portal's certificate is self-signed and names another host. The user
-// accepts the unknown issuer once; the wrong name and, with the second
-// server, the expiry are accepted by the request's own flags: no further
-// prompt, and the answer is stored.
-TEST_F(BrokenServer, WrongHostAndExpiredCertificatesGoThrough) {
-    PortalServer expired("expired");
-    for (PortalServer *s : {&server, &expired}) {
-        const std::string what = s == &server ? "wrong host" : "expired";
+// Every certificate problem reaches the prompt, also with NoMessageBoxes:
+// nothing is ignored silently. Each server's certificate is self-signed (an
+// unknown issuer); it names the server or another host, and is valid or
+// expired. Under Wine each problem is one prompt after the acceptance of the
+// one before; every prompt declined ends the run with -1014.
+TEST_F(BrokenServer, EachCertificateProblemIsPromptedAcceptedOrDeclined) {
+    const struct {
+        const char *certificate;
+        std::vector<int> buttons; // one prompt each
+        int32_t result;
+    } cases[] = {
+        {"own-name", {IDOK}, resOK},
+        {"own-name", {IDCANCEL}, errInetRequest},
+        {"self-signed", {IDOK, IDOK}, resOK},
+        {"self-signed", {IDOK, IDCANCEL}, errInetRequest},
+        {"own-name-expired", {IDOK, IDOK}, resOK},
+        {"own-name-expired", {IDOK, IDCANCEL}, errInetRequest},
+        {"expired", {IDOK, IDOK, IDOK}, resOK},
+        {"expired", {IDOK, IDOK, IDCANCEL}, errInetRequest},
+    };
+    for (const auto &c : cases) {
+        // One server per case: Wine remembers an accepted certificate per server.
+        PortalServer s(c.certificate);
+        const std::string what = std::string(c.certificate) + ", " + std::to_string(c.buttons.size()) + " prompts";
+        s.Script(PortalAnswer("<depot/>"));
+        tree.WriteOverride("[Global]\r\nServer=" + s.Address() + "\r\nTimeout=5\r\n");
         ReportRecorder::reports.clear();
-        s->Script(PortalAnswer("<depot>" + what + "</depot>"));
-        tree.WriteOverride("[Global]\r\nServer=" + s->Address() + "\r\nTimeout=5\r\n");
         Outcome out;
         {
-            AcceptCertificates user;
+            ModalScript user = CertificateUser(c.buttons);
             out = Run();
         }
-        EXPECT_EQ(out.result, resOK) << what;
-        EXPECT_EQ(AcceptCertificates::prompts, 1) << what;
-        EXPECT_EQ(tree.ReadAnswer(), "<depot>" + what + "</depot>");
-        EXPECT_EQ(tree.Listing(), "tolva.xml");
-        ASSERT_FALSE(s->Requests().empty());
-        EXPECT_EQ(s->Requests().back().scheme, "https");
-        int selections = 0;
-        for (const std::string &line : Lines())
-            selections += line == "InternetErrorDlg: Selection = 0";
-        EXPECT_EQ(selections, 1) << what;
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i + 1 < c.buttons.size(); ++i)
+            expected.push_back("InternetErrorDlg: Selection = 0");
+        if (c.result == resOK) {
+            expected.insert(expected.end(), {"InternetErrorDlg: Selection = 0", "XML-Daten empfangen"});
+            EXPECT_EQ(tree.ReadAnswer(), "<depot/>") << what;
+            ASSERT_FALSE(s.Requests().empty()) << what;
+            EXPECT_EQ(s.Requests().back().scheme, "https") << what;
+            tree.WriteAnswer(Earlier);
+        } else {
+            expected.insert(expected.end(), {"InternetErrorDlg: Selection = 1223",
+                                             "Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.",
+                                             "Datenabruf fehlgeschlagen: \r\nStatus: "});
+            ExpectFailedCleanly(out, c.result, what);
+            EXPECT_TRUE(s.Requests().empty()) << what << ": the password never left";
+        }
+        EXPECT_EQ(out.result, c.result) << what;
+        std::vector<std::string> lines = Lines();
+        ASSERT_FALSE(lines.empty());
+        lines.erase(lines.begin()); // the override file's line
+        EXPECT_EQ(lines, expected) << what;
+        EXPECT_EQ(tree.Listing(), "tolva.xml") << what;
     }
 }
 

@@ -273,6 +273,18 @@ TEST_F(DataDialog, LongTextsAreCutTo127OnTheWayBackAnd255OnShowing) {
                        })});
     EXPECT_EQ(plugin.ApiDataDialog(long_user.data(), pw, ex), 1);
     EXPECT_EQ(std::string(long_user.data()), u300.substr(0, 127));
+
+    // Typing stops at the 127 characters the host receives.
+    HostTexts t("", "", "");
+    const std::string typed(130, 't');
+    const HostTexts expected = AfterOk(t, typed.substr(0, 127), typed.substr(0, 127));
+    ModalScript typing({WaitForDialog(), Retype(UserField, typed), Retype(PasswordField, typed), Do([] {
+                            EXPECT_EQ(WindowText(UserField()).size(), 127u);
+                            EXPECT_EQ(GetWindowTextLengthA(PasswordField()), 127);
+                            PostClick(Button("OK"));
+                        })});
+    EXPECT_EQ(Run(t), 1);
+    EXPECT_TRUE(t == expected);
 }
 
 TEST_F(DataDialog, CancelEscapeAndCloseBoxReturn2AndTouchNothing) {

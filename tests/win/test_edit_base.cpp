@@ -128,7 +128,8 @@ TEST_F(EditBase, SettingAPropertyToItsValueSendsNothing) {
     EXPECT_EQ(edit->Handle(), window);
     edit->SetMaxLength(6);
     edit->SetPasswordChar('+');
-    EXPECT_EQ(g_messages, (std::vector<UINT>{EM_LIMITTEXT, EM_SETPASSWORDCHAR, WM_SETTEXT}));
+    EXPECT_EQ(g_messages,
+              (std::vector<UINT>{EM_LIMITTEXT, EM_SETPASSWORDCHAR, EM_GETMODIFY, WM_SETTEXT, EM_SETMODIFY}));
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_editProc));
 }
 
@@ -211,9 +212,27 @@ TEST_F(EditBase, ClipboardCopyAndPaste) {
     edit->SetSelectionStart(5);
     edit->PasteText();
     EXPECT_EQ(edit->Text(), "hellohell");
+
+    // Without text on the clipboard a paste changes nothing, not even the
+    // selection of a password field.
+    ASSERT_TRUE(OpenClipboard(edit->Handle()));
+    EmptyClipboard();
+    CloseClipboard();
+    edit->SetPasswordChar('*');
+    for (bool modified : {false, true}) {
+        edit->SetTextModified(modified);
+        edit->SelectWholeText();
+        edit->PasteText();
+        EXPECT_EQ(edit->Text(), "hellohell");
+        EXPECT_EQ(edit->TextModified(), modified);
+    }
 }
 
-TEST_F(EditBase, HeightFitsTheFontWhileAutoSizeWithABorder) {
+// The character heights of the system font and of 8-point MS Sans Serif.
+struct Heights {
+    int system, font;
+};
+Heights MeasureDialogFont() {
     HDC dc = GetDC(nullptr);
     TEXTMETRICA system{}, font{};
     GetTextMetricsA(dc, &system);
@@ -223,11 +242,16 @@ TEST_F(EditBase, HeightFitsTheFontWhileAutoSizeWithABorder) {
     SelectObject(dc, old);
     DeleteObject(f);
     ReleaseDC(nullptr, dc);
+    return {system.tmHeight, font.tmHeight};
+}
+int FittedHeight(Heights h) { return h.font + std::min(h.system, h.font) / 4 + 4 * GetSystemMetrics(SM_CYBORDER); }
 
+TEST_F(EditBase, HeightFitsTheFontWhileAutoSizeWithABorder) {
+    const Heights font = MeasureDialogFont();
     edit->SetFont({.Height = -11});
-    const int expected = font.tmHeight + std::min(system.tmHeight, font.tmHeight) / 4 + 4 * GetSystemMetrics(SM_CYBORDER);
+    const int expected = FittedHeight(font);
     EXPECT_EQ(edit->Height(), expected);
-    if (font.tmHeight == 13 && system.tmHeight == 16 && GetSystemMetrics(SM_CYBORDER) == 1) {
+    if (font.font == 13 && font.system == 16 && GetSystemMetrics(SM_CYBORDER) == 1) {
         EXPECT_EQ(edit->Height(), 20);
     }
     EXPECT_TRUE(edit->FixedHeight());
@@ -243,6 +267,17 @@ TEST_F(EditBase, HeightFitsTheFontWhileAutoSizeWithABorder) {
     edit->SetHeight(40);
     edit->SetFont({.Height = -11});
     EXPECT_EQ(edit->Height(), 40);
+}
+
+// Made without a parent, an edit is measured with the font it will show on a
+// form, not with a default font of height 0.
+TEST_F(EditBase, HeightAndTextMarginAtConstructionComeFromTheDialogFont) {
+    const Heights font = MeasureDialogFont();
+    auto *fresh = new TCustomEditEx(form.get());
+    EXPECT_EQ(fresh->Height(), FittedHeight(font));
+    auto *validated = TCustomUserEdit::Create<TEditText>(form.get());
+    EXPECT_EQ(validated->Height(), FittedHeight(font));
+    EXPECT_EQ(validated->TextMargin(), std::min(font.system, font.font) / 4);
 }
 
 TEST_F(EditBase, KeyboardFocusSelectsEverythingAClickNothing) {

@@ -3,7 +3,9 @@
 // with an inaccessible page right behind them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "ImportTestSupport.h"
 #include "Portal.h"
@@ -98,6 +100,57 @@ TEST_F(HostileInput, MessageBufferOfExactly256Bytes) {
         ASSERT_EQ(plugin.GetExportErrorMsg(errPortalError, buffer.Data()), 0);
         EXPECT_EQ(buffer.Data(), (prefix + message).substr(0, 255)) << total;
     }
+}
+
+// Null buffers: nothing is written and nothing faults.
+TEST_F(HostileInput, NullBuffers) {
+    plugin.ImportVersionInfo(nullptr);
+    EXPECT_EQ(plugin.GetExportErrorMsg(errAnswerFile, nullptr), -1);
+    EXPECT_EQ(plugin.GetExportErrorMsg(4711, nullptr), -1);
+}
+
+namespace {
+// After the first progress tick of a run, another thread of the host calls
+// ExportXML: refused at once.
+std::atomic<bool> g_ticked{false};
+void __stdcall NoteTick(int32_t kind, int32_t, const char *) {
+    if (kind == ckProgress)
+        g_ticked = true;
+}
+} // namespace
+
+TEST_F(HostileInput, SecondThreadIsRefusedWhileARunIsInProgress) {
+    PortalResponse slow = PortalAnswer(std::string(200000, 's'));
+    slow.chunk = 20000;
+    slow.delay = 0.1;
+    server.Script(slow);
+    std::atomic<int32_t> secondResult{1};
+    std::atomic<DWORD> secondMs{0};
+    std::atomic<bool> firstDone{false}, secondDoneFirst{false};
+    std::thread second([&] {
+        while (!g_ticked && !firstDone)
+            Sleep(5);
+        if (firstDone)
+            return;
+        const DWORD start = GetTickCount();
+        double last = 1;
+        secondResult = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last,
+                                        "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true");
+        secondMs = GetTickCount() - start;
+        secondDoneFirst = !firstDone;
+    });
+    g_ticked = false;
+    plugin.RegProgrCallback(&NoteTick);
+    const int32_t first = Run("UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true");
+    firstDone = true;
+    second.join();
+    plugin.RegProgrCallback(nullptr);
+    EXPECT_EQ(first, resOK) << "the run in progress goes on untouched";
+    EXPECT_EQ(tree.ReadAnswer(), slow.body);
+    EXPECT_EQ(secondResult, errInternal);
+    EXPECT_TRUE(secondDoneFirst) << "refused while the first run was still going";
+    EXPECT_LT(secondMs, 1000u);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST_F(HostileInput, ParameterTextOfOneMebibyte) {

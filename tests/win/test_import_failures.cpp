@@ -1,6 +1,8 @@
 // White box: failures inside the run that no server can cause on demand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <new>
 
 #include "ImportTestSupport.h"
@@ -18,7 +20,64 @@ void __stdcall ExhaustedOnAnswer(int32_t, int32_t, const char *text) {
         throw std::bad_alloc();
 }
 
+// A disk with room for this many more bytes; then a write fails, or reports
+// success without writing everything (as a full disk may).
+std::size_t g_room = 0;
+bool g_shortWrites = false;
+BOOL WINAPI FillingDisk(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED Overlapped) {
+    const DWORD fits = static_cast<DWORD>(std::min<std::size_t>(Size, g_room));
+    g_room -= fits;
+    if (!WriteFile(File, Data, fits, Written, Overlapped))
+        return FALSE;
+    if (fits == Size || g_shortWrites)
+        return TRUE;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
 } // namespace
+
+// The disk fills while the answer is written: -20 with a line that names the
+// file and the system's error, the earlier tolva.xml as it was, no temporary
+// file left, and a host's own "tolva.tmp" untouched.
+TEST(ImportFailures, DiskFullDuringTheWrite) {
+    InitFrameworkForTests();
+    ImpApiMain::Initialize();
+    ImpApi_tolva_Main::Initialize();
+    PortalServer server;
+    ScratchTree tree;
+    tree.PointAt(server.Address());
+    tree.WriteAnswer("<earlier/>");
+    const std::string hostFile = tree.Target() + "\\tolva.tmp";
+    std::ofstream(hostFile, std::ios::binary) << "the host's own";
+    server.Script(PortalAnswer(std::string(300000, 'x')));
+
+    RegProgrCallback(&ReportRecorder::Callback);
+    const double last = 1;
+    for (bool shortWrites : {false, true}) {
+        g_room = 100000;
+        g_shortWrites = shortWrites;
+        ReportRecorder::reports.clear();
+        ImpApi_tolva_Main::AnswerFileWrite = &FillingDisk;
+        const int32_t result = ExportXML(tree.Target().c_str(), "1", 0, &last, "UserLogin=u\nPassword=p");
+        ImpApi_tolva_Main::AnswerFileWrite = &WriteFile;
+        EXPECT_EQ(result, errAnswerFile) << shortWrites;
+        EXPECT_EQ(tree.ReadAnswer(), "<earlier/>");
+        EXPECT_EQ(tree.Listing(), "tolva.tmp tolva.xml") << shortWrites;
+        std::ifstream in(hostFile, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the host's own");
+        ASSERT_FALSE(ReportRecorder::reports.empty());
+        const std::string line = ReportRecorder::reports.back().text;
+        // The run's own temporary file, and the system's error with its text.
+        const std::string prefix = "Fehler beim Speichern der Importdatei " + tree.Target() + "\\tlv";
+        EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+        const std::size_t error = line.find(".tmp: 112-", prefix.size());
+        EXPECT_TRUE(error != std::string::npos && line.size() > error + 12) << line;
+    }
+    RegProgrCallback(nullptr);
+    ImpApi_tolva_Main::Finalize();
+    ImpApiMain::Finalize();
+}
 
 TEST(ImportFailures, ExhaustedMemoryEndsTheRunWithItsOwnCodeAndKeepsTheState) {
     InitFrameworkForTests();

@@ -162,6 +162,37 @@ TEST_F(ImportRun, ContinuationStateFollowsEveryOutcome) {
     EXPECT_EQ(sentToken(), "host");
 }
 
+// A host that imports for several advisors in turn: the stored token resumes
+// only the export of the login and advisor that received it (compared byte
+// for byte); anyone else sends their own token by the usual rules.
+TEST_F(ImportRun, TheContinuationTokenBelongsToItsLoginAndAdvisor) {
+    const struct {
+        const char *advisor, *login, *answer;
+        double last;
+        const char *sent;
+    } steps[] = {
+        {"1", "a", "continue", 1, "own"},
+        {"2", "a", "error", 1, "own"},    // another advisor
+        {"1", "b", "error", 1, "own"},    // another login
+        {"1", "A", "error", 0, ""},       // initial import of another login (case counts)
+        {"1 ", "a", "error", 1, "own"},   // not the same advisor text
+        {"1", "a", "error", 0, "T1"},     // the owner, also for an initial import
+        {"2", "a", "good", 1, "own"},     // another's good answer ends the continuation...
+        {"1", "a", "good", 1, "own"},     // ...for its owner too
+    };
+    for (const auto &step : steps) {
+        const std::string params = "UserLogin=" + std::string(step.login) + "\r\n" + Login + "Token=own";
+        const std::string answer = std::string(step.answer) == "continue" ? Continue("<I_Token>T1</I_Token>")
+                                   : std::string(step.answer) == "good"   ? std::string(GoodAnswer)
+                                                                           : "<error><number>1</number></error>";
+        server.Script(PortalAnswer(answer));
+        last_ = step.last;
+        plugin.ExportXML(tree.Target().c_str(), step.advisor, 0, &last_, params.c_str());
+        EXPECT_EQ(Field(server.Requests().back(), "wiederaufsetzpunkt"), step.sent)
+            << "advisor '" << step.advisor << "', login " << step.login << ", last " << step.last;
+    }
+}
+
 TEST_F(ImportRun, DepotNumberVariantAsksAndAnswers201) {
     VariantSetting variant("LINTESSAR");
     server.Script(PortalAnswer(Continue("<I_Token>T1</I_Token>")));

@@ -119,6 +119,9 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         {"no length, no body", "none", "", errInetIncomplete, "0"},
         {"empty body of length 0", "0", "", errInetIncomplete, "0"},
         {"length not a number", "zehn", "0123", 0, nullptr},
+        {"length with a sign", "+10", "0123456789", 0, nullptr},
+        {"hexadecimal length, longer than the body", "0x64", "012345678901", errInetIncomplete, "12"},
+        {"length with a sign, longer than the body", "+100", "012345678901", errInetIncomplete, "12"},
     };
     for (const auto &c : cases) {
         PortalResponse answer;
@@ -209,7 +212,10 @@ TEST_F(InetPortal, NoAnswerHeadWithinTheTimeOut) {
     EXPECT_EQ(out.ticks, 0);
 }
 
+// A self-signed certificate that names the server: one problem, one prompt.
 TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
+    PortalServer portal("own-name");
+    call.server = portal.Address();
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
     PlatformPrompt user(IDOK, "Security Warning");
@@ -225,6 +231,8 @@ TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
 }
 
 TEST_F(InetPortal, SelfSignedCertificateDeclinedInThePrompt) {
+    PortalServer portal("own-name");
+    call.server = portal.Address();
     call.secure = true;
     portal.Script(PortalAnswer("secret"));
     PlatformPrompt user(IDCANCEL, "Security Warning");

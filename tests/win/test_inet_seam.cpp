@@ -222,7 +222,7 @@ TEST_F(InetSeam, EveryCallWithItsArgumentsAndTheClosingOrder) {
     EXPECT_EQ(fake.calls, Join(Lines{"open 'VEKT-ImportApi' 0 null null 0"}, Options("S"),
                                Lines{"connect S 'portal.example' 443 'u' 'p' 3 0 0"}, Options("C1"),
                                Lines{"request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] "
-                                     "0x84803000 0"},
+                                     "0x84800000 0"},
                                Options("R1"),
                                Lines{"send R1 'X-A: 1\r\n' 8 'a=1' 3", "info R1 19", "info R1 5", "read R1 65535",
                                      "read R1 65535", "read R1 65535", "close R1", "close C1", "close S"}));
@@ -237,7 +237,7 @@ TEST_F(InetSeam, WithoutTimeOutOnlyTheSessionGetsTheRevocationFlag) {
         EXPECT_EQ(fake.calls,
                   (Lines{"open 'VEKT-ImportApi' 0 null null 0", "query S 31", "set S 31 0x180",
                          "connect S 'portal.example' 80 '' '' 3 0 0",
-                         "request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84003000 0",
+                         "request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
                          "send R1 '' 0 '' 0", "info R1 19", "info R1 5", "read R1 65535", "read R1 65535",
                          "close R1", "close C1", "close S"}))
             << timeout;
@@ -374,7 +374,7 @@ TEST_F(InetSeam, ProxyPromptAnswers) {
     EXPECT_EQ(CallsFrom("prompt"),
               (Lines{"prompt desktop R1 12014 3 null", "close R1", "close C1",
                      "connect S 'portal.example' 80 '' '' 3 0 0",
-                     "request C2 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84003000 0",
+                     "request C2 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
                      "send R2 '' 0 '' 0", "info R2 19", "info R2 5", "read R2 65535", "read R2 65535", "close R2",
                      "close C2", "close S"}));
 

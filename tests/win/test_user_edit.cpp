@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "EditTestSupport.h"
+#include "framework/StdCtrls.h"
 
 namespace {
 
@@ -161,6 +162,13 @@ TEST_F(UserEditCycle, FailedCheckOnExitRefocusesColoursAndShowsTheErrorBox) {
     Key(VK_TAB);
     EXPECT_EQ(GetFocus(), b->Handle());
     EXPECT_EQ(a->Value(), "6");
+
+    // The next real entry is an entry, and what is typed then is the value.
+    TabIntoFirst();
+    EXPECT_EQ(enters, 2);
+    EXPECT_EQ(Selection(a->Handle()), std::make_pair(0, 1));
+    Type("8");
+    EXPECT_EQ(a->Value(), "8");
 }
 
 TEST_F(UserEditCycle, HandledErrorKeepsTheFieldWithoutABox) {
@@ -182,7 +190,7 @@ TEST_F(UserEditCycle, HandledErrorKeepsTheFieldWithoutABox) {
     EXPECT_FALSE(FindMessageBox());
 }
 
-TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusAndPassesOverTheNextEntry) {
+TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusUntilTheFieldIsLeft) {
     a->SetFormatEdit("[%s]");
     a->SetFormatView("<%s>");
     a->SetValueMin("5");
@@ -214,18 +222,17 @@ TEST_F(UserEditCycle, FailedCheckOnEnterKeepsRefocusAndPassesOverTheNextEntry) {
     Key(VK_TAB);
     EXPECT_EQ(a->Text(), "<9>");
 
-    // The next real entry is passed over: no edit format, no selection, no OnEnter.
+    // Leaving ended the refocus state: the next real entry is an entry, and
+    // what is typed then is the value.
     const int entersBefore = enters;
-    TabIntoFirst();
-    EXPECT_EQ(enters, entersBefore);
-    EXPECT_EQ(a->Text(), "<9>");
-    EXPECT_FALSE(a->EditState().Contains(uesRefocus));
-    EXPECT_FALSE(a->EditState().Contains(uesEditing));
-    // ... and the one after that is a normal one again.
-    Key(VK_TAB);
     TabIntoFirst();
     EXPECT_EQ(enters, entersBefore + 1);
     EXPECT_EQ(a->Text(), "[9]");
+    EXPECT_EQ(Selection(a->Handle()), std::make_pair(0, 3));
+    EXPECT_FALSE(a->EditState().Contains(uesRefocus));
+    EXPECT_TRUE(a->EditState().Contains(uesEditing));
+    Type("8");
+    EXPECT_EQ(a->Value(), "8");
 }
 
 TEST_F(UserEditCycle, EnterWithAHandledFailureLeavesTheEditAsItWas) {
@@ -248,6 +255,116 @@ TEST_F(UserEditCycle, EnterWithAHandledFailureLeavesTheEditAsItWas) {
     Key(VK_TAB); // still modified: leaving checks again
     EXPECT_EQ(errors, 2);
     EXPECT_EQ(GetFocus(), a->Handle());
+}
+
+// A failed check that does not raise takes the focus back before the other
+// control has handled its own focus: neither the caret nor a button's focus
+// frame may stay with it, and the button does not click.
+TEST_F(UserEditCycle, AFailedCheckWithoutErrorBoxLeavesCaretAndFocusFrameInTheField) {
+    auto *button = new TButton(form.get());
+    button->SetParent(form.get());
+    button->SetBounds(140, 8, 50, 21);
+    button->SetTabStop(false);
+    int clicks = 0;
+    button->OnClick = [&](TComponent *) { ++clicks; };
+    a->SetValueMin("5");
+    a->SetValue("7");
+    a->OnValidationError = [](TComponent *, TUserCheckResults, std::string &, int &, bool &handled) {
+        handled = true;
+    };
+    a->OnModifying = [](TComponent *, bool &can) { can = false; };
+    Show();
+    auto caretWindow = [] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetCurrentThreadId(), &info);
+        return info.hwndCaret;
+    };
+    const struct {
+        const char *typed; // "1" fails the check, "9" passes it and is vetoed
+        bool byButton;
+    } cases[] = {{"1", false}, {"9", false}, {"1", true}, {"9", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + (c.byButton ? " button" : " tab"));
+        b->SetFocus();
+        Pump(10);
+        TabIntoFirst();
+        Retype(c.typed);
+        if (c.byButton)
+            Click(button->Handle(), 5, 5);
+        else
+            Key(VK_TAB);
+        EXPECT_EQ(GetFocus(), a->Handle());
+        EXPECT_EQ(caretWindow(), a->Handle());
+        EXPECT_EQ(SendMessageA(button->Handle(), BM_GETSTATE, 0, 0) & (BST_FOCUS | BST_PUSHED), 0);
+        EXPECT_EQ(clicks, 0);
+        a->ResetCheckError(); // shows the value, unmodified: the field can be left
+    }
+}
+
+TEST_F(UserEditCycle, ChangingThePasswordCharacterKeepsTheTypedText) {
+    a->SetValue("old");
+    Show();
+    TabIntoFirst();
+    Type("new");
+    a->SetPasswordChar('*');
+    EXPECT_TRUE(a->TextModified());
+    EXPECT_EQ(a->Text(), "new");
+    Key(VK_TAB);
+    EXPECT_EQ(a->Value(), "new");
+    EXPECT_EQ(modified, 1);
+}
+
+// The mouse events with their button, shift state and client position; the
+// click follows a left release inside the field, and a double click gives a
+// second press marked as double.
+TEST_F(UserEditCycle, MouseEventsAndTheClickAfterAReleaseInside) {
+    std::vector<std::string> log;
+    auto entry = [&log](const char *what, int button, TShiftState shift, int x, int y) {
+        std::string e = what;
+        if (button >= 0)
+            e += "LRM"[button];
+        e += ' ';
+        const char *flags = "SACLRMD";
+        for (int i = 0; flags[i]; ++i)
+            if (shift & (1u << i))
+                e += flags[i];
+        log.push_back(e + ' ' + std::to_string(x) + ',' + std::to_string(y));
+    };
+    a->OnMouseDown = [=](TComponent *, TMouseButton b, TShiftState s, int x, int y) { entry("down", b, s, x, y); };
+    a->OnMouseUp = [=](TComponent *, TMouseButton b, TShiftState s, int x, int y) { entry("up", b, s, x, y); };
+    a->OnMouseMove = [=](TComponent *, TShiftState s, int x, int y) { entry("move", -1, s, x, y); };
+    a->OnClick = [&](TComponent *) { log.push_back("click"); };
+    a->OnDblClick = [&](TComponent *) { log.push_back("dblclick"); };
+    SetCursorPos(0, 0); // no move of the real pointer over the field
+    Show();
+    struct Message {
+        UINT msg;
+        WPARAM keys;
+        int x, y;
+    };
+    const struct {
+        std::vector<Message> messages;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {{{WM_LBUTTONDOWN, MK_LBUTTON, 5, 4}, {WM_LBUTTONUP, 0, 6, 4}}, {"downL L 5,4", "click", "upL  6,4"}},
+        {{{WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 5, 4}, {WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, -3, 30},
+          {WM_LBUTTONUP, MK_SHIFT, -3, 30}},
+         {"downL SL 5,4", "move SL -3,30", "upL S -3,30"}},
+        {{{WM_LBUTTONDOWN, MK_LBUTTON, 5, 4}, {WM_LBUTTONUP, 0, 5, 4}, {WM_LBUTTONDBLCLK, MK_LBUTTON, 5, 4},
+          {WM_LBUTTONUP, 0, 5, 4}},
+         {"downL L 5,4", "click", "upL  5,4", "dblclick", "downL LD 5,4", "upL  5,4"}},
+        {{{WM_RBUTTONDOWN, MK_RBUTTON | MK_CONTROL, 7, 3}, {WM_MBUTTONDOWN, MK_RBUTTON | MK_MBUTTON | MK_CONTROL, 7, 3},
+          {WM_MBUTTONUP, MK_RBUTTON | MK_CONTROL, 8, 3}},
+         {"downR CR 7,3", "downM CRM 7,3", "upM CR 8,3"}},
+    };
+    for (const auto &c : cases) {
+        log.clear();
+        for (const Message &m : c.messages)
+            PostMessageA(a->Handle(), m.msg, m.keys, MAKELPARAM(m.x, m.y));
+        Pump(30);
+        EXPECT_EQ(log, c.expected);
+    }
 }
 
 TEST_F(UserEditCycle, EscapeRestoresTheLastValueAndNothingIsCheckedAfterwards) {

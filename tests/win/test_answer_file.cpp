@@ -1,0 +1,113 @@
+// The answer file when two host processes import into one folder at the same
+// time: each run writes its own temporary file, so no run loses, truncates or
+// swaps another's answer, and none leaves a file behind.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "ImportTestSupport.h"
+#include "Portal.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr int kImports = 40;
+constexpr std::size_t kAnswerSize = 1000000;
+const std::string kAnswerA(kAnswerSize, 'A'), kAnswerB(kAnswerSize, 'B');
+constexpr const char *kTargetVariable = "IMPAPI_SHARED_TARGET";
+constexpr const char *kReadyVariable = "IMPAPI_SECOND_HOST_READY"; // the name of an event
+
+// tolva.xml read with every sharing mode, so the reader never stands in the
+// way of a run's move.
+std::string ReadShared(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<cannot open: " + std::to_string(GetLastError()) + ">";
+    std::string bytes(kAnswerSize + 1, '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+// One host: imports into the shared folder. After every 0 the file holds one
+// of the two answers, whole. The only failure allowed is the move over a
+// tolva.xml that the other host is reading (access denied, as on Windows):
+// a -20 that keeps the earlier file.
+void ImportMany(const std::string &target, const char *who, HANDLE ready = nullptr) {
+    Plugin plugin;
+    // Both hosts start importing at the same moment.
+    if (ready)
+        SetEvent(ready);
+    plugin.RegProgrCallback(&ReportRecorder::Callback);
+    const double last = 1;
+    const std::string heldOpen = "Fehler beim Speichern der Importdatei " + target + "\\tolva.xml: ";
+    int stored = 0;
+    for (int i = 0; i < kImports; ++i) {
+        ReportRecorder::reports.clear();
+        const int32_t result = plugin.ExportXML(target.c_str(), "4711", 0, &last,
+                                                "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true");
+        const std::string line = ReportRecorder::reports.empty() ? "" : ReportRecorder::reports.back().text;
+        if (result == errAnswerFile && line.rfind(heldOpen + "5-", 0) == 0)
+            continue;
+        ASSERT_EQ(result, resOK) << who << " import " << i << ": " << line;
+        ++stored;
+        const std::string answer = ReadShared(target + "\\tolva.xml");
+        EXPECT_TRUE(answer == kAnswerA || answer == kAnswerB)
+            << who << " import " << i << ": " << answer.size() << " bytes, " << answer.substr(0, 40);
+    }
+    EXPECT_GE(stored, kImports / 2) << who;
+    plugin.RegProgrCallback(nullptr);
+}
+
+} // namespace
+
+// The second host: started by the test below, in the folder it names.
+TEST(AnswerFile, DISABLED_SecondHost) {
+    const char *target = std::getenv(kTargetVariable), *ready = std::getenv(kReadyVariable);
+    ASSERT_TRUE(target && ready);
+    HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, ready);
+    ASSERT_NE(event, nullptr);
+    ImportMany(target, "second host", event);
+    CloseHandle(event);
+}
+
+TEST(AnswerFile, TwoHostsImportIntoOneFolder) {
+    PortalServer server;
+    ScratchTree tree;
+    tree.PointAt(server.Address());
+    // The answers alternate, whichever host asks.
+    std::vector<PortalResponse> answers;
+    for (int i = 0; i < 2 * kImports; ++i)
+        answers.push_back(PortalAnswer(i % 2 ? kAnswerB : kAnswerA));
+    server.Script(answers);
+
+    SetEnvironmentVariableA(kTargetVariable, tree.Target().c_str());
+    const std::string readyName = "impapi-second-host-ready-" + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    SetEnvironmentVariableA(kReadyVariable, readyName.c_str());
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self +
+                          "\" --gtest_also_run_disabled_tests --gtest_filter=AnswerFile.DISABLED_SecondHost";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES; // its failures show in this test's output
+    startup.hStdOutput = startup.hStdError = GetStdHandle(STD_OUTPUT_HANDLE);
+    PROCESS_INFORMATION second{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                               &second));
+    EXPECT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+    CloseHandle(ready);
+    ImportMany(tree.Target(), "first host");
+    ASSERT_EQ(WaitForSingleObject(second.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.hProcess, &exitCode);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    EXPECT_EQ(exitCode, 0u) << "the second host failed (its output is above)";
+    EXPECT_EQ(server.Requests().size(), 2u * kImports);
+    EXPECT_EQ(tree.Listing(), "tolva.xml") << "no temporary file remains";
+}

@@ -1,0 +1,236 @@
+// No copy of a password outlives the call that used it: after ExportXML and
+// after ApiDataDialog a scan of every committed page of the process finds
+// neither the password nor its form-encoded text (freed heap blocks survive
+// into crash dumps and the page file). And the access data reach the host's
+// buffers only when nothing can fail any more.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "ImportTestSupport.h"
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+#include "framework/Forms.h"
+#include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_Main.h"
+#include "transport/ImpApiINet.h"
+
+// Scripts name only the fields they set.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+// While set, freed blocks stay as they were instead of being reused: a copy
+// that was freed unwiped is found however the heap would have reused it.
+static bool g_keepFreed = false;
+// While set, the next allocation of one pointer's size fails (a vector's
+// first element).
+static bool g_failPointerAllocation = false;
+void *operator new(std::size_t Size) {
+    if (g_failPointerAllocation && Size == sizeof(void *)) {
+        g_failPointerAllocation = false;
+        throw std::bad_alloc();
+    }
+    if (void *p = std::malloc(Size ? Size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *Block) noexcept {
+    if (!g_keepFreed)
+        std::free(Block);
+}
+void operator delete(void *Block, std::size_t) noexcept { operator delete(Block); }
+
+namespace {
+
+// The password, "Zq7!Kx9#Lm4$Wp2&Rt8", and its form encoding, each byte
+// shifted up by one: the test itself never holds a plain copy.
+constexpr const char *kShifted = "[r8\"Ly:$Mn5%Xq3'Su9";
+constexpr const char *kShiftedEncoded = "[r8&32Ly:&34Mn5&35Xq3&37Su9";
+
+// The plain password into Buffer, for as long as the caller needs it.
+void Unshift(const char *Shifted, char *Buffer) {
+    std::size_t i = 0;
+    for (; Shifted[i]; ++i)
+        Buffer[i] = static_cast<char>(Shifted[i] - 1);
+    Buffer[i] = '\0';
+}
+
+// Where committed, readable memory holds the text that Shifted stands for, or
+// its last twelve characters (a copy whose start was overwritten).
+std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) {
+    std::string tail(Shifted + std::strlen(Shifted) - 12);
+    if (wide)
+        for (std::size_t i = tail.size(); i-- > 0;)
+            tail.insert(i + 1, 1, '\x01');
+    Shifted = tail.c_str();
+    const std::size_t n = tail.size(), window = 1 << 20;
+    // Read into a buffer of its own, which the scan skips.
+    char *buffer = static_cast<char *>(VirtualAlloc(nullptr, window, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    const auto matches = [](char m, char s) { return static_cast<char>(m + 1) == s; };
+    MEMORY_BASIC_INFORMATION stack;
+    VirtualQuery(&stack, &stack, sizeof stack);
+    std::vector<std::string> found;
+    MEMORY_BASIC_INFORMATION info;
+    const auto scan = [&] {
+        char *base = static_cast<char *>(info.BaseAddress);
+        for (std::size_t offset = 0; offset < info.RegionSize; offset += window - n) {
+            SIZE_T read = 0;
+            const std::size_t size = std::min<std::size_t>(window, info.RegionSize - offset);
+            if (!ReadProcessMemory(GetCurrentProcess(), base + offset, buffer, size, &read))
+                return;
+            for (char *hit = buffer; (hit = std::search(hit, buffer + read, Shifted, Shifted + n, matches)) != buffer + read; ++hit) {
+                char where[160];
+                char *at = base + offset + (hit - buffer);
+                std::snprintf(where, sizeof where, "%p in %s region %p%s", static_cast<void *>(at),
+                              info.Type == MEM_IMAGE ? "image" : info.Type == MEM_MAPPED ? "mapped" : "private",
+                              info.AllocationBase, info.AllocationBase == stack.AllocationBase ? " (this stack)" : "");
+                found.push_back(where);
+            }
+            if (offset + size >= info.RegionSize)
+                return;
+        }
+    };
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;) {
+        if (info.State == MEM_COMMIT && (info.Protect & readable) && !(info.Protect & PAGE_GUARD) &&
+            info.BaseAddress != buffer)
+            scan();
+        char *next = static_cast<char *>(info.BaseAddress) + info.RegionSize;
+        if (next <= p) // the end of a 32-bit address space wraps round to 0
+            break;
+        p = next;
+    }
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    return found;
+}
+
+void ExpectNoCopy() {
+    EXPECT_EQ(CopiesInMemory(kShifted), std::vector<std::string>{}) << "the password";
+    EXPECT_EQ(CopiesInMemory(kShifted, true), std::vector<std::string>{}) << "the password UTF16";
+    EXPECT_EQ(CopiesInMemory(kShiftedEncoded), std::vector<std::string>{}) << "the encoded password";
+}
+
+// WinINet that answers at once and keeps nothing it is given: no system
+// buffer holds the request body.
+int g_reads = 0;
+const ImpApiINet::TWinINetApi kQuietWinINet = {
+    .InternetOpenA = [](LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) { return HINTERNET(1); },
+    .InternetSetOptionA = [](HINTERNET, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
+    .InternetQueryOptionA = [](HINTERNET, DWORD, LPVOID, LPDWORD) -> BOOL { return FALSE; },
+    .InternetConnectA = [](HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) {
+        return HINTERNET(2);
+    },
+    .HttpOpenRequestA = [](HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR) {
+        return HINTERNET(3);
+    },
+    .HttpSendRequestA = [](HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
+    .HttpQueryInfoA = [](HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD) -> BOOL { return FALSE; },
+    .InternetReadFile = [](HINTERNET, LPVOID buffer, DWORD, LPDWORD read) -> BOOL {
+        *read = g_reads++ == 0 ? 8 : 0;
+        std::memcpy(buffer, "<depot/>", *read);
+        return TRUE;
+    },
+    .InternetCloseHandle = [](HINTERNET) -> BOOL { return TRUE; },
+    .GetLastError = [] { return DWORD(0); },
+    .FormatMessageA = [](DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list *) { return DWORD(0); },
+};
+
+class Secrets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitFrameworkForTests();
+        ImpApiMain::Initialize();
+        ImpApi_tolva_Main::Initialize();
+        g_keepFreed = true;
+    }
+    void TearDown() override {
+        g_keepFreed = false;
+        ImpApi_tolva_Main::Finalize();
+        ImpApiMain::Finalize();
+    }
+};
+
+} // namespace
+
+TEST_F(Secrets, NoCopyOfThePasswordAfterAnImport) {
+    ScratchTree tree;
+    ImpApiINet::WinINet = kQuietWinINet;
+    g_reads = 0;
+    // The host's parameter text, wiped by the host after the call.
+    char params[128] = "NoMessageBoxes=true\r\nUserLogin=u\r\nPassword= ";
+    Unshift(kShifted, params + std::strlen(params));
+    std::strcat(params, " \r\n");
+    const double last = 1;
+    const int32_t result = ExportXML(tree.Target().c_str(), "4711", 0, &last, params);
+    SecureZeroMemory(params, sizeof params);
+    ImpApiINet::WinINet = ImpApiINet::RealWinINet();
+    ASSERT_EQ(result, resOK);
+    EXPECT_EQ(tree.ReadAnswer(), "<depot/>");
+    ExpectNoCopy();
+}
+
+TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
+    char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "",
+         extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    static HWND form;
+    ModalScript script({[] { return (form = FindForm("tolva Zugangsdaten")) && IsWindowVisible(form); },
+                        Do([] {
+                            // The password field, 88 pixels down; typed key by key.
+                            HWND edit = nullptr;
+                            while ((edit = FindWindowExA(form, edit, "ImpApi_tolva.EditEx", nullptr)) &&
+                                   ChildRect(edit).top != 88) {
+                            }
+                            ASSERT_TRUE(edit);
+                            SetFocus(edit);
+                            for (const char *c = kShifted; *c; ++c)
+                                PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c - 1), 1);
+                        }),
+                        Do([] { PostClick(FindChild(form, "Button", "OK")); })});
+    ASSERT_EQ(ApiDataDialog(user, password, extra), 1);
+    char typed[32];
+    Unshift(kShifted, typed);
+    EXPECT_STREQ(password, typed);
+    SecureZeroMemory(typed, sizeof typed);
+    SecureZeroMemory(password, sizeof password);
+    Pump(50); // the host's loop runs: the dialog is destroyed
+    EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
+    ExpectNoCopy();
+}
+
+namespace {
+HWND g_dialog;
+// Once the confirmed dialog hides, the release that follows runs out of memory.
+LRESULT CALLBACK FailAfterHiding(int Code, WPARAM W, LPARAM L) {
+    const auto *m = reinterpret_cast<const CWPSTRUCT *>(L);
+    if (Code == HC_ACTION && m->hwnd == g_dialog && m->message == WM_SHOWWINDOW && !m->wParam)
+        g_failPointerAllocation = true;
+    return CallNextHookEx(nullptr, Code, W, L);
+}
+} // namespace
+
+// A failure after OK still counts as Cancel: the host's buffers stay as they
+// were, because the texts are copied back last.
+TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
+    Pump(30);
+    TForm::DestroyReleased(); // the list of released forms starts without room
+    char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "alt",
+         extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    ModalScript script({[] { return (g_dialog = FindForm("tolva Zugangsdaten")) && IsWindowVisible(g_dialog); },
+                        Do([] {
+                            PostChars(FindWindowExA(g_dialog, nullptr, "ImpApi_tolva.EditEx", nullptr), "x");
+                            PostClick(FindChild(g_dialog, "Button", "OK"));
+                        })});
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, FailAfterHiding, nullptr, GetCurrentThreadId());
+    const int32_t result = ApiDataDialog(user, password, extra);
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(g_failPointerAllocation) << "the release allocated nothing";
+    g_failPointerAllocation = false;
+    EXPECT_EQ(result, 2);
+    EXPECT_STREQ(user, "kennung");
+    EXPECT_STREQ(password, "alt");
+    Pump(30);
+}
