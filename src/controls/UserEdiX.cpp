@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/Framework.h"
+
 TCustomEditEx::TCustomEditEx(TComponent *Owner) : TWinControl(Owner) {
     TControl::SetBounds(0, 0, 121, 25);
     SetTabStop(true);
