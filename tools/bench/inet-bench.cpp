@@ -102,11 +102,13 @@ void ReadConfiguration(const std::string &targetDir) {
     }
 }
 
-// The run's answer file: a temporary file written in 64 KiB pieces, moved
-// over "tolva.xml".
+// The run's answer file: a temporary file of its own written in 64 KiB
+// pieces, moved over "tolva.xml".
 void WriteAnswer(const std::string &targetDir, const TResponseSink &answer) {
-    const std::string path = targetDir + "\\tolva.xml", temporary = targetDir + "\\tolva.tmp";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    const std::string path = targetDir + "\\tolva.xml";
+    char temporary[MAX_PATH];
+    GetTempFileNameA(targetDir.c_str(), "tlv", 0, temporary);
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {
@@ -120,7 +122,7 @@ void WriteAnswer(const std::string &targetDir, const TResponseSink &answer) {
         return true;
     });
     CloseHandle(file);
-    MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void Figure(const char *step, int round, double seconds) { std::printf("%s %d %.6f\n", step, round, seconds); }
