@@ -8,8 +8,12 @@ endif()
 set(IMPAPI_DIST ${CMAKE_SOURCE_DIR}/dist/${IMPAPI_ARCH})
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
-# Only system DLLs may be imported: the C++ runtime, libgcc and winpthread go in statically.
+# Only system DLLs may be imported: the C++ runtime and libgcc go in statically.
 set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+# The plug-in's code is built with the stack protector (cmake/release.cmake):
+# whatever links it needs libssp.
+add_link_options(-fstack-protector-strong)
 
 add_library(impapi STATIC
   src/framework/Framework.cpp
@@ -55,13 +59,12 @@ add_library(ImpApi_tolva SHARED
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)
 target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
-set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ImpApi_tolva
-  RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST} LIBRARY_OUTPUT_DIRECTORY ${IMPAPI_DIST})
 
 add_executable(impapi-host tools/host/impapi-host.cpp)
 target_include_directories(impapi-host PRIVATE include)
 target_link_options(impapi-host PRIVATE ${IMPAPI_STATIC_LINK})
 set_target_properties(impapi-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_DIST})
+include(cmake/release.cmake)
 
 # The screenshot host (./run screenshots): drives each window of the plug-in
 # and saves a picture of it.
@@ -75,6 +78,9 @@ if(IMPAPI_TESTS)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   enable_testing()
   add_subdirectory(tests/win)
+  if(IMPAPI_ARCH STREQUAL win64)
+    include(cmake/pascal.cmake)
+  endif()
 endif()
 
 # Transport benchmark (./run bench): HttpsRequest against a plain WinINet loop.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the product DLL as a host vendor would: PE32 for i386, exactly the
-# documented undecorated exports, and imports from system DLLs only.
+# documented undecorated exports, imports from system DLLs only, and the
+# release properties (no time stamp, ASLR, NX, NO_SEH, no vectored handler).
 set -euo pipefail
 dll=$1
 objdump=i686-w64-mingw32-objdump
@@ -17,5 +18,27 @@ for imp in $imports; do
     *) echo "imports a non-system DLL: $imp"; fail=1 ;;
   esac
 done
+# The release: no time stamp, hardened, nothing process-wide from the runtime.
+headers=$($objdump -p "$dll")
+grep -q '^Time/Date.*1970' <<<"$headers" || { echo "the PE header carries a time stamp"; fail=1; }
+flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")))
+for bit in 0x40:DYNAMIC_BASE 0x100:NX_COMPAT 0x400:NO_SEH; do
+  (( flags & ${bit%%:*} )) || { echo "DllCharacteristics lacks ${bit#*:}"; fail=1; }
+done
+# A vectored handler or winpthread reaches into the host; a cryptographic
+# provider would be loaded under the loader lock.
+if grep -qiE 'AddVectoredExceptionHandler|pthread|CryptAcquireContext' <<<"$headers"; then
+  echo "imports a vectored exception handler, winpthread or a cryptographic provider"; fail=1
+fi
+# One language in the version resource: German, code page 1252, with every field.
+resource=$(i686-w64-mingw32-windres -i "$dll" -O rc)
+grep -q '^LANGUAGE 7, 1$' <<<"$resource" || { echo "the version resource's language is not 0x0407"; fail=1; }
+grep -q 'VALUE "Translation", 0x407, 1252' <<<"$resource" || { echo "translation is not 0x0407/1252"; fail=1; }
+for field in CompanyName FileDescription FileVersion InternalName LegalCopyright OriginalFilename \
+             ProductName ProductVersion; do
+  grep -q "VALUE \"$field\", \"." <<<"$resource" || { echo "version resource without $field"; fail=1; }
+done
+grep -q 'VALUE "FileVersion", "[0-9]*\.[0-9]*\.[0-9]*\.[0-9]*"' <<<"$resource" ||
+  { echo "FileVersion without a build number"; fail=1; }
 [ $fail = 0 ] && echo "1 passed, 0 failed: $dll is PE32 with exports $names"
 exit $fail

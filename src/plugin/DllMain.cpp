@@ -6,10 +6,14 @@
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
+#include "plugin/StackGuard.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved) {
+// Not protected itself: it changes the guard while it runs.
+extern "C" __attribute__((no_stack_protector)) BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason,
+                                                                   LPVOID Reserved) {
     switch (Reason) {
     case DLL_PROCESS_ATTACH:
+        StackGuard::Seed();
         DisableThreadLibraryCalls(Instance);
         Framework::Initialize(Instance);
         ImpApiMain::Initialize();

@@ -32,7 +32,7 @@ void Finalize() {
 using namespace ImpApi_tolva_Main;
 
 extern "C" int32_t __stdcall AppVersionCheck(int32_t HostVersion) {
-    return HostVersion >= 40343 ? 0 : -1;
+    return HostVersion >= IMPAPI_TOLVA_MIN_HOST_VERSION ? 0 : -1;
 }
 
 extern "C" int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer) {

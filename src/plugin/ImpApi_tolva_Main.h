@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "ImpApiVersion.h"
+
 namespace ImpApi_tolva_Main {
 
-inline constexpr const char *InterfaceVersion = "2.1.3";
+inline constexpr const char *InterfaceVersion = IMPAPI_INTERFACE_VERSION;
 // The portal's host unless the override file names another.
 inline constexpr const char *DefaultServer = "webservice.tolva.de";
 

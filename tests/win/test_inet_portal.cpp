@@ -111,7 +111,7 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         const char *name, *length;
         std::string body;
         int32_t result;
-        const char *count; // of the completeness line, if any
+        const char *count; // of the completeness line, if any; "*": any count
     } cases[] = {
         {"length matches", "10", "0123456789", 0, nullptr},
         {"short body", "10", "012345678", errInetIncomplete, "9"},
@@ -120,7 +120,9 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         {"empty body of length 0", "0", "", errInetIncomplete, "0"},
         {"length not a number", "zehn", "0123", 0, nullptr},
         {"length with a sign", "+10", "0123456789", 0, nullptr},
-        {"hexadecimal length, longer than the body", "0x64", "012345678901", errInetIncomplete, "12"},
+        // Wine reads "0x64" as no length at all and then, depending on timing,
+        // hands over the body or nothing: either way the answer is incomplete.
+        {"hexadecimal length, longer than the body", "0x64", "012345678901", errInetIncomplete, "*"},
         {"length with a sign, longer than the body", "+100", "012345678901", errInetIncomplete, "12"},
     };
     for (const auto &c : cases) {
@@ -130,6 +132,12 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
         portal.Script(answer);
         const InetOutcome out = call.Run();
         EXPECT_EQ(out.result, c.result) << c.name;
+        if (c.count && std::string(c.count) == "*") {
+            EXPECT_EQ(out.lines, std::vector<std::string>{kIncomplete + std::to_string(out.body.size()) +
+                                                         " Bytes geladen)"})
+                << c.name;
+            continue;
+        }
         EXPECT_EQ(out.body, c.body) << c.name;
         if (c.count)
             EXPECT_EQ(out.lines, std::vector<std::string>{kIncomplete + c.count + " Bytes geladen)"}) << c.name;

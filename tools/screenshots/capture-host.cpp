@@ -296,10 +296,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     // A host's usual start: check the versions, register the callback.
-    Expect("AppVersionCheck", Proc<TAppVersionCheck>(plugin, "AppVersionCheck")(40343), 0);
-    auto dataDialog = Proc<TApiDataDialog>(plugin, "ApiDataDialog");
-    auto exportXml = Proc<TExportXML>(plugin, "ExportXML");
-    Proc<TRegProgrCallback>(plugin, "RegProgrCallback")(ProgressCallback);
+    Expect("AppVersionCheck", Proc<ImpApiTolvaAppVersionCheck>(plugin, "AppVersionCheck")(40343), 0);
+    auto dataDialog = Proc<ImpApiTolvaApiDataDialog>(plugin, "ApiDataDialog");
+    auto exportXml = Proc<ImpApiTolvaExportXML>(plugin, "ExportXML");
+    Proc<ImpApiTolvaRegProgrCallback>(plugin, "RegProgrCallback")(ProgressCallback);
     const double initial = 0;
     const auto import = [&](const char *Params) {
         return [=] { return exportXml(target.c_str(), "4711", 0, &initial, Params); };
@@ -336,7 +336,7 @@ int main(int argc, char **argv) {
     Expect("ExportXML with an error answer",
            WithSteps(ShowTypeCapture("Fehler", nullptr, "portal-error", "OK"), import("UserLogin=b.mueller\nPassword=geheim")),
            -30);
-    Proc<TRegProgrCallback>(plugin, "RegProgrCallback")(nullptr);
+    Proc<ImpApiTolvaRegProgrCallback>(plugin, "RegProgrCallback")(nullptr);
     FreeLibrary(plugin);
     return g_failed ? 1 : 0;
 }

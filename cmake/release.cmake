@@ -1,0 +1,54 @@
+# The released DLL. The linker writes the full image (with debug information)
+# and its map as symbols/ImpApi_tolva-<version>.dll and .map; the DLL beside
+# them is the same image stripped. A crash address from the field resolves
+# against the full image, whose sections lie at the same addresses.
+#
+# Reproducible: no time stamps, a fixed image base (the automatic one hashes
+# the output path), no paths in the image.
+set(IMPAPI_SYMBOLS ${IMPAPI_DIST}/symbols)
+set(IMPAPI_FULL_NAME ImpApi_tolva-${PROJECT_VERSION})
+if(IMPAPI_ARCH STREQUAL win32)
+  set(IMPAPI_IMAGE_BASE 0x6A400000)
+  # No code in the image registers a structured exception handler (C++
+  # exceptions unwind by DWARF tables on i686), so the loader may refuse any.
+  set(IMPAPI_NO_SEH -Wl,--no-seh)
+else()
+  set(IMPAPI_IMAGE_BASE 0x16A400000)
+endif()
+# The plug-in starts no thread. Its code is compiled and linked for the win32
+# thread model of the C++ runtime, which needs no winpthread: that library
+# would install a process-wide vectored exception handler and a TLS callback
+# in the host. The tests keep the -posix compilers (gtest needs std::mutex).
+set(IMPAPI_WIN32_THREADS ${CMAKE_SOURCE_DIR}/cmake/win32-threads.sh)
+foreach(target impapi_pure impapi ImpApi_tolva impapi-host)
+  set_target_properties(${target} PROPERTIES C_COMPILER_LAUNCHER ${IMPAPI_WIN32_THREADS}
+    CXX_COMPILER_LAUNCHER ${IMPAPI_WIN32_THREADS})
+endforeach()
+set_target_properties(ImpApi_tolva impapi-host PROPERTIES CXX_LINKER_LAUNCHER ${IMPAPI_WIN32_THREADS})
+
+# The stack protector's guard without libssp, which would seed it under the loader lock.
+target_sources(ImpApi_tolva PRIVATE src/plugin/StackGuard.cpp)
+
+# Hardened, and no source or build paths in the image, debug information
+# included. Small: the plug-in's time goes into waiting for the portal and the
+# disk, so its code is optimised for size, and unused code and data are dropped.
+foreach(target impapi_pure impapi ImpApi_tolva impapi-host)
+  target_compile_options(${target} PRIVATE -g -Os -ffunction-sections -fdata-sections -fstack-protector-strong
+    -ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
+endforeach()
+target_link_options(ImpApi_tolva PRIVATE
+  -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -Wl,--image-base=${IMPAPI_IMAGE_BASE}
+  ${IMPAPI_NO_SEH} -Wl,--gc-sections -Wl,-Map=${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.map)
+set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ${IMPAPI_FULL_NAME}
+  RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_SYMBOLS})
+# The .def with the stdcall argument sizes goes beside the DLL for the Pascal unit's check.
+configure_file(${CMAKE_BINARY_DIR}/ImpApi_tolva.def ${IMPAPI_DIST}/ImpApi_tolva.def COPYONLY)
+add_custom_command(TARGET ImpApi_tolva POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${IMPAPI_DIST}/ImpApi_tolva.dll $<TARGET_FILE:ImpApi_tolva>
+  VERBATIM)
+
+if(IMPAPI_TESTS AND IMPAPI_ARCH STREQUAL win64)
+  add_test(NAME win32_dll_reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible.sh ${CMAKE_SOURCE_DIR})
+  set_tests_properties(win32_dll_reproducible PROPERTIES TIMEOUT 900)
+endif()

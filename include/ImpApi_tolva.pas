@@ -1,0 +1,91 @@
+{ ImpApi_tolva.pas - the interface of the import plug-in ImpApi_tolva.dll
+  for Delphi and Free Pascal ($MODE DELPHI); the same declarations as
+  ImpApi_tolva.h.
+
+  All functions are stdcall and exported under their plain names: load the
+  DLL by its full path (LoadLibraryEx) and take each function with
+  GetProcAddress into a variable of the type below. Texts are zero-terminated
+  8-bit strings in code page 1252: PAnsiChar, never PChar (which is
+  PWideChar from Delphi 2009 on). LongInt is 32 bits in every compiler and
+  mode.
+
+  The argument sizes matter: a stdcall function removes exactly its own
+  arguments from the stack. LastImport is a pointer (4 bytes); declared as
+  "const LastImport: Double" it would push 8 bytes and corrupt the caller's
+  stack. The release checks these declarations against the DLL's exports. }
+unit ImpApi_tolva;
+
+{$IFDEF FPC}{$MODE DELPHI}{$ENDIF}
+
+interface
+
+const
+  IMPAPI_TOLVA_DLL = 'ImpApi_tolva.dll';
+
+  { Kinds of host callback reports. }
+  IMPAPI_TOLVA_CK_PROGRESS = 2; { Number 5, empty text: a progress pulse }
+  IMPAPI_TOLVA_CK_LOG = 3;      { Number 0, one German protocol line }
+  IMPAPI_TOLVA_CK_TIMING = 4;   { Number 0, download start or end line }
+
+  { Result codes of ExportXML; GetExportErrorMsg renders those with a text. }
+  IMPAPI_TOLVA_RES_OK = 0;
+  IMPAPI_TOLVA_ERR_NO_ACCESS_DATA = -11;
+  IMPAPI_TOLVA_ERR_NO_USER_LOGIN = -12;
+  IMPAPI_TOLVA_ERR_PASSWORD_CANCELLED = -15;
+  IMPAPI_TOLVA_ERR_DEPOT_NR_CANCELLED = -16;
+  IMPAPI_TOLVA_ERR_ANSWER_FILE = -20;
+  IMPAPI_TOLVA_ERR_INTERNAL = -21;
+  IMPAPI_TOLVA_ERR_PORTAL = -30;
+  IMPAPI_TOLVA_RES_DEPOT_NR_IMPORT = -201;
+  IMPAPI_TOLVA_ERR_INET_UNSPECIFIED = -1001;
+  IMPAPI_TOLVA_ERR_INET_SESSION = -1002;
+  IMPAPI_TOLVA_ERR_INET_OPEN_URL = -1003;
+  IMPAPI_TOLVA_ERR_INET_ACCESS_DENIED = -1004;
+  IMPAPI_TOLVA_ERR_INET_NOT_FOUND = -1005;
+  IMPAPI_TOLVA_ERR_INET_URL_ACCESS = -1006;
+  IMPAPI_TOLVA_ERR_INET_INCOMPLETE = -1007;
+  IMPAPI_TOLVA_ERR_INET_SERVER_BUSY = -1008;
+  IMPAPI_TOLVA_ERR_PROXY_AUTH = -1009;
+  IMPAPI_TOLVA_ERR_INET_CONNECT = -1011;
+  IMPAPI_TOLVA_ERR_INET_SERVICE = -1013;
+  IMPAPI_TOLVA_ERR_INET_REQUEST = -1014;
+  IMPAPI_TOLVA_ERR_DOWNLOAD_CANCELLED = -1015;
+
+  { Buffer sizes the caller provides. }
+  IMPAPI_TOLVA_VERSION_BUFFER_SIZE = 256; { ImportVersionInfo: a ShortString }
+  IMPAPI_TOLVA_MESSAGE_BUFFER_SIZE = 256; { GetExportErrorMsg: 255 characters and the zero }
+  IMPAPI_TOLVA_USER_BUFFER_SIZE = 128;    { ApiDataDialog: UserText and PasswordText }
+  IMPAPI_TOLVA_EXTRA_BUFFER_SIZE = 4096;  { ApiDataDialog: ExtraData }
+
+  { The host version AppVersionCheck accepts at least. }
+  IMPAPI_TOLVA_MIN_HOST_VERSION = 40343;
+
+type
+  { The host's callback. Text is valid during the call only. Dispatch the
+    thread's window messages on IMPAPI_TOLVA_CK_PROGRESS (the progress window
+    and its Cancel button live on them); never call the plug-in from here. }
+  TImpApiTolvaProgrCallback = procedure(Kind, Number: LongInt; Text: PAnsiChar); stdcall;
+
+  { 40300. }
+  TImpApiTolvaVersionInfo = function: LongInt; stdcall;
+  { Writes the interface version into Buffer as a ShortString (length byte,
+    no zero). }
+  TImpApiTolvaImportVersionInfo = procedure(Buffer: PShortString); stdcall;
+  { 0 when HostVersion >= IMPAPI_TOLVA_MIN_HOST_VERSION, else -1. }
+  TImpApiTolvaAppVersionCheck = function(HostVersion: LongInt): LongInt; stdcall;
+  { Registers (or, with nil, removes) the callback; returns 0. }
+  TImpApiTolvaRegProgrCallback = function(Callback: TImpApiTolvaProgrCallback): LongInt; stdcall;
+  { One import run; returns a result code. LastImport points to the date of
+    the last import, 0 for an initial one (nil counts as 0). }
+  TImpApiTolvaExportXML = function(TargetDir, AdvisorNo: PAnsiChar; Reserved: LongInt;
+    LastImport: PDouble; Params: PAnsiChar): LongInt; stdcall;
+  { Writes the German text of Code into Buffer and returns 0, or returns -1
+    and leaves Buffer untouched. }
+  TImpApiTolvaGetExportErrorMsg = function(Code: LongInt; Buffer: PAnsiChar): LongInt; stdcall;
+  { The modal access-data dialog: 1 after OK (UserText and PasswordText
+    written, ExtraData never), 2 after Cancel (nothing written). }
+  TImpApiTolvaApiDataDialog = function(UserText, PasswordText, ExtraData: PAnsiChar): LongInt; stdcall;
+
+implementation
+
+end.
