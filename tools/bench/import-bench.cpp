@@ -107,9 +107,10 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "%s not loaded (error %lu)\n", argv[1], GetLastError());
         return 2;
     }
-    auto exportXML = reinterpret_cast<TExportXML>(reinterpret_cast<void *>(GetProcAddress(plugin, "ExportXML")));
-    auto regCallback =
-        reinterpret_cast<TRegProgrCallback>(reinterpret_cast<void *>(GetProcAddress(plugin, "RegProgrCallback")));
+    auto exportXML =
+        reinterpret_cast<ImpApiTolvaExportXML>(reinterpret_cast<void *>(GetProcAddress(plugin, "ExportXML")));
+    auto regCallback = reinterpret_cast<ImpApiTolvaRegProgrCallback>(
+        reinterpret_cast<void *>(GetProcAddress(plugin, "RegProgrCallback")));
     if (!exportXML || !regCallback)
         return 2;
     regCallback(&Host);
