@@ -124,3 +124,10 @@ endif()
 add_executable(inet-bench tools/bench/inet-bench.cpp)
 target_link_libraries(inet-bench PRIVATE impapi psapi)
 target_link_options(inet-bench PRIVATE ${IMPAPI_STATIC_LINK})
+
+# Import benchmark (./run bench): ExportXML of the loaded DLL against a bare
+# collect-then-write loop, alternating in one process.
+add_executable(import-bench tools/bench/import-bench.cpp)
+target_include_directories(import-bench PRIVATE include)
+target_link_libraries(import-bench PRIVATE wininet psapi)
+target_link_options(import-bench PRIVATE ${IMPAPI_STATIC_LINK})

@@ -51,12 +51,23 @@ struct Continuation {
 template <class Text> Continuation ReadContinuation(const Text &Answer) {
     static constexpr std::string_view Open = "<AfterImport>", Close = "</AfterImport>";
     static constexpr std::string_view Marker = "<ActionType>ContinueImport</ActionType>";
-    const std::size_t open = Answer.Find(Open, 0);
-    if (open == NotFound)
-        return {};
+    // Both tags end in Name: one pass finds the first of either. A closing tag
+    // first means no block (the first closing tag lies before the opening
+    // one); after an opening tag, the first closing tag is the first of all,
+    // as none can begin inside the opening tag.
+    static constexpr std::string_view Name = Open.substr(1);
+    std::size_t open = NotFound;
+    for (std::size_t from = 0; open == NotFound; ) {
+        const std::size_t hit = Answer.Find(Name, from);
+        if (hit == NotFound || (hit >= 2 && Answer.Substr(hit - 2, 2) == "</"))
+            return {};
+        if (hit >= 1 && Answer.Substr(hit - 1, 1) == "<")
+            open = hit - 1;
+        from = hit + 1;
+    }
     const std::size_t begin = open + Open.size();
-    const std::size_t end = Answer.Find(Close, 0);
-    if (end == NotFound || end < begin)
+    const std::size_t end = Answer.Find(Close, begin);
+    if (end == NotFound)
         return {};
     const std::size_t marker = Answer.Find(Marker, begin);
     if (marker == NotFound || marker + Marker.size() > end)

@@ -253,14 +253,20 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         for (;;) {
             DWORD read = 0;
-            if (!WinINet.InternetReadFile(request.get(), buffer.get(), kChunk, &read)) {
+            // Straight into the sink where it has room for a whole read; the
+            // buffer only takes a read that would straddle two of its blocks.
+            char *const space = Response.Space(kChunk);
+            if (!WinINet.InternetReadFile(request.get(), space ? space : buffer.get(), kChunk, &read)) {
                 // A body that breaks off is not complete, whatever length it announced.
                 readFailed = true;
                 break;
             }
             if (read == 0)
                 break;
-            Response.Append(buffer.get(), std::min(read, kChunk));
+            if (space)
+                Response.Commit(std::min(read, kChunk));
+            else
+                Response.Append(buffer.get(), std::min(read, kChunk));
             Observer.Tick();
             if (Observer.Cancelled()) {
                 logText("Download durch Benutzer abgebrochen");

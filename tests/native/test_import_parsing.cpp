@@ -122,6 +122,13 @@ TEST(AnswerScan, Continuation) {
     EXPECT_EQ(c.Token, "");
     c = ReadContinuation(StringText{std::string("</AfterImport><AfterImport>") + marker + "</AfterImport>"});
     EXPECT_FALSE(c.Requested);
+    // Only whole tags count, also where a tag name appears before them.
+    c = ReadContinuation(StringText{std::string("AfterImport>x/AfterImport><AfterImport>") + marker +
+                                    "<I_Token>T2</I_Token></AfterImport>"});
+    EXPECT_TRUE(c.Requested);
+    EXPECT_EQ(c.Token, "T2");
+    c = ReadContinuation(StringText{std::string("<AfterImport>") + marker + "</AfterImport></AfterImport>"});
+    EXPECT_TRUE(c.Requested);
     c = ReadContinuation(StringText{std::string("<AfterImport><ActionType>Done</ActionType></AfterImport>")});
     EXPECT_FALSE(c.Requested);
     c = ReadContinuation(StringText{std::string("<AfterImport>") + marker});

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -85,11 +86,14 @@ TEST(ResponseSink, OverlappingAndPartialMatches) {
     EXPECT_EQ(sink.Find("bb"), TResponseSink::npos);
 }
 
+// Short texts in small blocks, and texts long enough for the search to go
+// sixteen positions at a time inside a block.
 TEST(ResponseSink, AgreesWithAContiguousStringOnRandomInput) {
     std::mt19937 rng(4711);
-    for (int round = 0; round < 300; ++round) {
-        const size_t blockSize = 1 + rng() % 9;
-        std::string text(rng() % 60, 'a');
+    for (int round = 0; round < 400; ++round) {
+        const bool large = round % 4 == 3;
+        const size_t blockSize = large ? 20 + rng() % 300 : 1 + rng() % 9;
+        std::string text(rng() % (large ? 2000 : 60), 'a');
         for (char &c : text)
             c = "ab\0"[rng() % 3];
         TResponseSink sink(blockSize);
@@ -99,7 +103,7 @@ TEST(ResponseSink, AgreesWithAContiguousStringOnRandomInput) {
             pos += n;
         }
         for (int q = 0; q < 20; ++q) {
-            std::string needle(rng() % 5, 'a');
+            std::string needle(rng() % (large ? 20 : 5), 'a');
             for (char &c : needle)
                 c = "ab\0"[rng() % 3];
             const size_t from = rng() % (text.size() + 2);
@@ -128,4 +132,34 @@ TEST(ResponseSink, ClearEmptiesAndTheSinkIsUsableAgain) {
     EXPECT_EQ(sink.Find("secret"), TResponseSink::npos);
     sink.Append("new", 3);
     EXPECT_EQ(Written(sink), "new");
+}
+
+// Reads in place and appended reads mix in any order; a room is given only
+// where the whole read fits into one block.
+TEST(ResponseSink, FillsItsFreeSpaceInPlace) {
+    const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (size_t blockSize : {1u, 4u, 7u, 36u}) {
+        TResponseSink sink(blockSize);
+        size_t pos = 0;
+        for (size_t piece = 1; pos < text.size(); piece = piece % 5 + 1) {
+            const size_t n = std::min(piece, text.size() - pos);
+            const size_t room = sink.Size() % blockSize == 0 ? blockSize : blockSize - sink.Size() % blockSize;
+            if (char *space = sink.Space(n)) {
+                ASSERT_LE(n, room);
+                std::copy_n(text.data() + pos, n, space);
+                sink.Commit(n);
+            } else {
+                ASSERT_GT(n, room);
+                sink.Append(text.data() + pos, n);
+            }
+            pos += n;
+        }
+        EXPECT_EQ(Written(sink), text) << blockSize;
+        EXPECT_EQ(sink.Find("xyz"), 33u);
+    }
+    TResponseSink sink(4);
+    EXPECT_EQ(sink.Space(5), nullptr);
+    ASSERT_NE(sink.Space(4), nullptr); // a room that stays unused adds nothing
+    EXPECT_EQ(sink.Size(), 0u);
+    EXPECT_EQ(Written(sink), "");
 }

@@ -7,11 +7,19 @@
 //   inet-bench import SERVER OBJECT TARGETDIR  ExportXML (the override file beside
 //                                              TARGETDIR points at SERVER)
 // prints one line: mode bytes seconds result start_rss peak_rss
+//   inet-bench breakdown SERVER OBJECT TINYSERVER TARGETDIR ROUNDS
+//                                              where one import's time goes (TINYSERVER
+//                                              answers one byte): each
+//                                              step of the run timed on its own with
+//                                              the calls the run makes, ROUNDS times,
+//                                              then whole runs; one line per figure:
+//                                              step round seconds
 #include <windows.h>
 #include <psapi.h>
 #include <wininet.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,6 +30,8 @@
 #include "plugin/ImportObserver.h"
 #include "dialogs/ImpApiDownloadProgress.h"
 #include "transport/ImpApiINet.h"
+#include "plugin/AnswerScan.h"
+#include "plugin/IniInteger.h"
 
 namespace {
 
@@ -72,6 +82,144 @@ int64_t PlainRead(const char *server, const char *object, TResponseSink *keep = 
     return total;
 }
 
+// The run's reading of its configuration: the variant's registry value, then
+// the override file's six keys.
+void ReadConfiguration(const std::string &targetDir) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Korvane\\VEKT\\ImportAPI\\tolva", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        DWORD type = 0, size = 0;
+        RegQueryValueExA(key, "API_Variante", nullptr, &type, nullptr, &size);
+        RegCloseKey(key);
+    }
+    const std::string path = targetDir + "\\..\\tolva\\tolva.ini";
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    char full[MAX_PATH], value[2048];
+    GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    for (const char *name : {"Https", "Server", "Service", "Accept", "Headers", "Timeout"}) {
+        GetPrivateProfileStringA("Global", name, "", value, sizeof value, full);
+        ParseIniInteger(value);
+    }
+}
+
+// The run's answer file: a temporary file of its own written in 64 KiB
+// pieces, moved over "tolva.xml".
+void WriteAnswer(const std::string &targetDir, const TResponseSink &answer) {
+    const std::string path = targetDir + "\\tolva.xml";
+    char temporary[MAX_PATH];
+    GetTempFileNameA(targetDir.c_str(), "tlv", 0, temporary);
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    answer.WriteTo([&](const char *data, std::size_t size) {
+        while (size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 64 * 1024));
+            DWORD done = 0;
+            if (!WriteFile(file, data, chunk, &done, nullptr) || done != chunk)
+                return false;
+            data += done;
+            size -= done;
+        }
+        return true;
+    });
+    CloseHandle(file);
+    MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void Figure(const char *step, int round, double seconds) { std::printf("%s %d %.6f\n", step, round, seconds); }
+
+// Times each step of one import as the run makes it, then whole runs.
+int Breakdown(const char *server, const char *object, const char *tinyServer, const std::string &targetDir,
+              int rounds) {
+    // The request as the run sends it.
+    const std::string body = "vermittlernummer=4711&benutzerkennung=bench&passwort=bench&depotnummer="
+                             "&wiederaufsetzpunkt=&version=2.1.3,,";
+    for (int round = 0; round < rounds; ++round) {
+        double t = Now();
+        ReadConfiguration(targetDir);
+        Figure("config", round, Now() - t);
+
+        // The progress window, piece by piece, as ShowDownloadProgress and
+        // HideDownloadProgress drive it.
+        t = Now();
+        auto form = std::make_unique<TfrmDownloadProgress>(nullptr);
+        Figure("window.create", round, Now() - t);
+        t = Now();
+        form->HandleNeeded();
+        Figure("window.handles", round, Now() - t);
+        t = Now();
+        form->Show();
+        Figure("window.show", round, Now() - t);
+        t = Now();
+        form->Timer1->SetEnabled(true);
+        form->Timer1->SetEnabled(false);
+        Figure("window.timer", round, Now() - t);
+        t = Now();
+        form->Hide();
+        Figure("window.hide", round, Now() - t);
+        t = Now();
+        form.reset();
+        Figure("window.destroy", round, Now() - t);
+
+        // Session, connection, request and a one-byte answer: the fixed cost.
+        int64_t status = 0;
+        TImportObserver quiet(true, false), shows(true, true);
+        const auto request = [&](const std::string &Server) {
+            return THttpsRequest{.Server = Server, .ObjectName = object, .Secure = false, .Body = body,
+                                 .TimeoutSec = 180};
+        };
+        {
+            TResponseSink tiny;
+            t = Now();
+            HttpsRequest(request(tinyServer), tiny, status, quiet);
+            Figure("request", round, Now() - t);
+        }
+        // The same with the whole answer: the difference is the reading.
+        TResponseSink answer;
+        t = Now();
+        const int32_t result = HttpsRequest(request(server), answer, status, quiet);
+        Figure("request+read", round, Now() - t);
+        if (result != 0)
+            return 1;
+
+        {
+            // The same once more with the progress window, as the run reads.
+            TResponseSink shown;
+            t = Now();
+            HttpsRequest(request(server), shown, status, shows);
+            Figure("request+read+window", round, Now() - t);
+        }
+
+        t = Now();
+        Framework::SetScreenCursor(IDC_WAIT);
+        Framework::SetScreenCursor(IDC_APPSTARTING);
+        Figure("cursor", round, Now() - t);
+
+        t = Now();
+        if (!IsErrorAnswer(answer))
+            ReadContinuation(answer);
+        Figure("scan", round, Now() - t);
+
+        t = Now();
+        WriteAnswer(targetDir, answer);
+        Figure("write", round, Now() - t);
+
+        t = Now();
+        answer.Clear();
+        std::string secret = body;
+        Wipe(secret);
+        Figure("wipe", round, Now() - t);
+    }
+    for (int round = 0; round < rounds; ++round) {
+        const double lastImport = 1, t = Now();
+        const int32_t result = ExportXML(targetDir.c_str(), "4711", 0, &lastImport, "UserLogin=bench\nPassword=bench");
+        Figure("ExportXML", round, Now() - t);
+        if (result != 0)
+            return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -84,6 +232,8 @@ int main(int argc, char **argv) {
     ImpApi_tolva_Main::Initialize();
     RegProgrCallback(&Host);
     const std::string mode = argv[1];
+    if (mode == "breakdown" && argc == 7)
+        return Breakdown(argv[2], argv[3], argv[4], argv[5], std::atoi(argv[6]));
     // The host is a GUI program whose windowing is loaded long before an
     // import: the first window of this process is not the request's cost.
     ShowDownloadProgress(nullptr);
