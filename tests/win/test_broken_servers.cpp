@@ -316,8 +316,8 @@ TEST_F(BrokenServer, ErrorAnswerWithAHugeMessage) {
     std::size_t shown = 0;
     Outcome out;
     {
-        static HWND box;
-        ModalScript script({[] { return (box = FindMessageBox()) != nullptr; }, Do([&] {
+        HWND box = nullptr;
+        ModalScript script({[&] { return (box = FindMessageBox()) != nullptr; }, Do([&] {
                                 shown = MessageBoxText(box).size();
                                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                             })});

@@ -402,14 +402,14 @@ TEST_F(DataDialog, GuideMissingShowsNothingAndKeepsTheDialogOpen) {
     GuideViewer viewer;
     HostTexts t("k", "p", "");
     HostTexts before = t;
-    static DWORD clicked;
-    ModalScript script({WaitForDialog(), Do([] {
+    DWORD clicked = 0;
+    ModalScript script({WaitForDialog(), Do([&] {
                             PostClick(Button("Anleitung"));
                             clicked = GetTickCount();
                         }),
                         // Long enough for a started viewer to have written its record.
-                        [] { return GetTickCount() - clicked > 1000; },
-                        Do([] {
+                        [&] { return GetTickCount() - clicked > 1000; },
+                        Do([&] {
                             EXPECT_TRUE(IsWindowVisible(g_form));
                             EXPECT_FALSE(FindMessageBox());
                             EXPECT_EQ(GuideViewer::Opened(), "");

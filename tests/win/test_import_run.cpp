@@ -194,9 +194,9 @@ TEST_F(ImportRun, DepotNumberVariantAsksAndAnswers201) {
     EXPECT_EQ(Field(server.Requests().back(), "depotnummer"), "");
     EXPECT_EQ(Field(server.Requests().back(), "wiederaufsetzpunkt"), ""); // even with a continuation pending
     {
-        static HWND form;
-        ModalScript script({[] { return (form = FindForm("Depotnummer-Abfrage")) && IsWindowVisible(form); },
-                            Do([] { PostClick(FindChild(form, "Button", "Abbrechen")); })});
+        HWND form = nullptr;
+        ModalScript script({[&] { return (form = FindForm("Depotnummer-Abfrage")) && IsWindowVisible(form); },
+                            Do([&] { PostClick(FindChild(form, "Button", "Abbrechen")); })});
         EXPECT_EQ(Run(params), errDepotNrCancelled);
     }
     EXPECT_EQ(server.Requests().size(), 2u);
@@ -253,17 +253,17 @@ TEST_F(ImportRun, OtherRegistryValuesMeanTheDefaultVariant) {
 
 TEST_F(ImportRun, PasswordPromptSuppliesAMissingPassword) {
     server.Script(PortalAnswer(GoodAnswer));
-    static HWND form;
-    auto waitForPrompt = [] { return (form = FindForm("tolva Zugangsberechtigung")) && IsWindowVisible(form); };
+    HWND form = nullptr;
+    auto waitForPrompt = [&] { return (form = FindForm("tolva Zugangsberechtigung")) && IsWindowVisible(form); };
     {
-        ModalScript script({waitForPrompt, Do([] { PostChars(FindChild(form, "Edit", nullptr), " ge heim "); }),
-                            [] { return IsWindowEnabled(FindChild(form, "Button", "Ok")); },
-                            Do([] { PostClick(FindChild(form, "Button", "Ok")); })});
+        ModalScript script({waitForPrompt, Do([&] { PostChars(FindChild(form, "Edit", nullptr), " ge heim "); }),
+                            [&] { return IsWindowEnabled(FindChild(form, "Button", "Ok")); },
+                            Do([&] { PostClick(FindChild(form, "Button", "Ok")); })});
         EXPECT_EQ(Run("UserLogin=abc\r\nNoMessageBoxes=1"), resOK);
     }
     EXPECT_EQ(Field(server.Requests().back(), "passwort"), "%20ge%20heim%20");
     {
-        ModalScript script({waitForPrompt, Do([] {
+        ModalScript script({waitForPrompt, Do([&] {
                                 EXPECT_TRUE(FindChild(form, "Label", "<abc> f\xFCr die tolva-Depotschnittstelle ein: "));
                                 PostClick(FindChild(form, "Button", "Abbrechen"));
                             })});
@@ -279,8 +279,8 @@ TEST_F(ImportRun, ErrorAnswerIsCapturedAndShown) {
     server.Script(PortalAnswer("<error><number>17</number><message>Kennung gesperrt</message></error>"));
     std::string boxText, boxCaption;
     {
-        static HWND box;
-        ModalScript script({[] { return (box = FindMessageBox()) != nullptr; }, Do([&] {
+        HWND box = nullptr;
+        ModalScript script({[&] { return (box = FindMessageBox()) != nullptr; }, Do([&] {
                                 boxText = MessageBoxText(box);
                                 boxCaption = WindowText(box);
                                 PostMessageA(box, WM_COMMAND, IDOK, 0);

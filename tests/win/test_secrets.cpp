@@ -176,9 +176,9 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterAnImport) {
 TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
     char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "",
          extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
-    static HWND form;
-    ModalScript script({[] { return (form = FindForm("tolva Zugangsdaten")) && IsWindowVisible(form); },
-                        Do([] {
+    HWND form = nullptr;
+    ModalScript script({[&] { return (form = FindForm("tolva Zugangsdaten")) && IsWindowVisible(form); },
+                        Do([&] {
                             // The password field, 88 pixels down; typed key by key.
                             HWND edit = nullptr;
                             while ((edit = FindWindowExA(form, edit, "ImpApi_tolva.EditEx", nullptr)) &&
@@ -189,7 +189,7 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
                             for (const char *c = kShifted; *c; ++c)
                                 PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c - 1), 1);
                         }),
-                        Do([] { PostClick(FindChild(form, "Button", "OK")); })});
+                        Do([&] { PostClick(FindChild(form, "Button", "OK")); })});
     ASSERT_EQ(ApiDataDialog(user, password, extra), 1);
     char typed[32];
     Unshift(kShifted, typed);
