@@ -54,13 +54,14 @@ using UniqueFile = UniqueHandle<HandleTraits::File>;
 
 // A device context with a font selected into it: the old object is selected
 // again and the context given back at scope end. Without a window it is the
-// screen's, for measuring text.
+// screen's, for measuring text; without a font it keeps its own.
 class ScopedDC {
 public:
     explicit ScopedDC(HGDIOBJ Font, HWND Window = nullptr)
-        : window_(Window), dc_(GetDC(Window)), old_(SelectObject(dc_, Font)) {}
+        : window_(Window), dc_(GetDC(Window)), old_(Font ? SelectObject(dc_, Font) : nullptr) {}
     ~ScopedDC() {
-        SelectObject(dc_, old_);
+        if (old_)
+            SelectObject(dc_, old_);
         ReleaseDC(window_, dc_);
     }
     ScopedDC(const ScopedDC &) = delete;

@@ -151,16 +151,20 @@ void TCustomEditEx::UpdateFixedHeight() {
     }
 }
 
+TCustomEditEx::TFontFit TCustomEditEx::MeasureFont() const {
+    const ScopedDC dc(nullptr);
+    TEXTMETRICA screen{}, own{};
+    GetTextMetricsA(dc.get(), &screen);
+    {
+        const ScopedSelection font(dc.get(), FontHandle());
+        GetTextMetricsA(dc.get(), &own);
+    }
+    return {own.tmHeight, std::min(screen.tmHeight, own.tmHeight) / 4};
+}
+
 void TCustomEditEx::FitHeightToFont() {
-    HDC dc = GetDC(nullptr);
-    TEXTMETRICA system{}, font{};
-    GetTextMetricsA(dc, &system);
-    HGDIOBJ old = SelectObject(dc, FontHandle());
-    GetTextMetricsA(dc, &font);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    const int extra = std::min(system.tmHeight, font.tmHeight) / 4 + GetSystemMetrics(SM_CYBORDER) * 4;
-    TControl::SetBounds(Left(), Top(), Width(), font.tmHeight + extra);
+    const TFontFit fit = MeasureFont();
+    TControl::SetBounds(Left(), Top(), Width(), fit.Height + fit.Margin + GetSystemMetrics(SM_CYBORDER) * 4);
 }
 
 void TCustomEditEx::CreateParams(TCreateParams &Params) {

@@ -61,6 +61,12 @@ protected:
     // Exactly once per change of the text of an existing window.
     virtual void NotifyChange();
     void UpdateFixedHeight();
+    // The font's line height, and the margin kept around the text: a quarter
+    // of the lower of the screen font's and this font's heights.
+    struct TFontFit {
+        int Height, Margin;
+    };
+    TFontFit MeasureFont() const;
     void FitHeightToFont();
 
     void CreateParams(TCreateParams &Params) override;

@@ -62,17 +62,6 @@ void TCustomUserEdit::SetFormat(int Index, std::string Value) {
     }
 }
 
-int TCustomUserEdit::CalcTextMargin() {
-    HDC dc = GetDC(nullptr);
-    TEXTMETRICA screen{}, own{};
-    GetTextMetricsA(dc, &screen);
-    HGDIOBJ old = SelectObject(dc, FontHandle());
-    GetTextMetricsA(dc, &own);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    return std::min(screen.tmHeight, own.tmHeight) / 4;
-}
-
 void TCustomUserEdit::SetAlignment(TUserAlignment Value) {
     if (alignment_ == Value)
         return;

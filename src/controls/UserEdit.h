@@ -191,7 +191,6 @@ private:
     friend class TCustomEditHistoryList;
     std::string GetFormat(int Index) const;
     void SetFormat(int Index, std::string Value);
-    int CalcTextMargin();
     void UpdateColors();
     void PaintRightAligned(TMessage &Message);
     void DetachHistoryList();
@@ -224,7 +223,7 @@ T *TCustomUserEdit::Create(TComponent *Owner) {
     std::unique_ptr<T> edit(new TCompleted<T>(TCreateKey{}, Owner));
     TCustomUserEdit &self = *edit;
     self.InitValues();
-    self.textMargin_ = self.CalcTextMargin();
+    self.textMargin_ = self.MeasureFont().Margin;
     return edit.release();
 }
 
