@@ -1,5 +1,7 @@
 #include "base/Texts.h"
 
+#include <cstring>
+
 std::string TrimControls(std::string_view Value) {
     auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     std::size_t begin = 0, end = Value.size();
@@ -10,13 +12,15 @@ std::string TrimControls(std::string_view Value) {
     return std::string(Value.substr(begin, end - begin));
 }
 
+void WipeBytes(void *Data, std::size_t Size) noexcept {
+    std::memset(Data, 0, Size);
+    // Keeps the compiler from dropping the stores to memory about to be freed.
+    __asm__ __volatile__("" : : "r"(Data) : "memory");
+}
+
 void Wipe(std::string &Text) noexcept {
     Text.resize(Text.capacity());
-    // Volatile stores: the compiler may not drop writes to memory it is about
-    // to consider dead.
-    volatile char *p = Text.data();
-    for (std::size_t i = 0; i < Text.size(); ++i)
-        p[i] = 0;
+    WipeBytes(Text.data(), Text.size());
     Text.clear();
 }
 

@@ -15,6 +15,8 @@ inline std::string CutShort(std::string_view Text, std::size_t Max = ShortTextMa
 // are no blanks).
 std::string TrimControls(std::string_view Value);
 
+// Overwrites Size bytes with zeros, even when the memory is freed next.
+void WipeBytes(void *Data, std::size_t Size) noexcept;
 // Overwrites the string's whole buffer before emptying it (passwords).
 void Wipe(std::string &Text) noexcept;
 // Target := Source; a buffer that Target gives up is wiped first.

@@ -9,6 +9,7 @@
 
 #include "ImpApi_tolva.h"
 #include "base/Handles.h"
+#include "base/Texts.h"
 #include "plugin/IniInteger.h"
 
 namespace ImpApiINet {
@@ -251,6 +252,8 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
         // The caller's progress display closes however the reading ends.
         const ScopeExit bodyEnded([&Observer] { Observer.BodyEnded(); });
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
+        // A read that straddled two of the sink's blocks left answer bytes here.
+        const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
         for (;;) {
             DWORD read = 0;
             // Straight into the sink where it has room for a whole read; the

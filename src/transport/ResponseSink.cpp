@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/Texts.h"
+
 namespace {
 
 // Position of the first Needle (not empty) in Text, or npos. With SSE2 (every
@@ -136,11 +138,8 @@ bool TResponseSink::WriteTo(const std::function<bool(const char *, std::size_t)>
 }
 
 void TResponseSink::Clear() {
-    for (Block &block : blocks_) {
-        std::memset(block.data.get(), 0, block.touched);
-        // Keeps the compiler from dropping the stores to memory about to be freed.
-        __asm__ __volatile__("" : : "r"(block.data.get()) : "memory");
-    }
+    for (Block &block : blocks_)
+        WipeBytes(block.data.get(), block.touched);
     blocks_.clear();
     blocks_.shrink_to_fit();
     size_ = 0;
