@@ -1,11 +1,14 @@
 #pragma once
 // Shared by the import-run tests: a scratch folder with the target folder and
 // the override file beside it, and the variant's registry value.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "Portal.h"
 #include "TestSupport.h"
 
 // <temp>\impapi-XXXX\import (the target folder) and <temp>\impapi-XXXX\tolva.
@@ -49,3 +52,37 @@ private:
     std::optional<RegistryRootOverride> scratch_;
 };
 bool VariantKeyExists(REGSAM View);
+
+// The parameters of a run with a login and no message boxes; a test appends its own lines.
+inline const std::string Login = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true\r\n";
+
+// A loopback portal and a scratch tree whose override file points the plug-in at it.
+struct PortalScene {
+    PortalScene() { tree.PointAt(server.Address()); }
+    PortalServer server;
+    ScratchTree tree;
+};
+
+// The plug-in as a host loads it, run against a portal scene.
+class ImportTest : public ::testing::Test, public PortalScene {
+protected:
+    void TearDown() override { plugin.RegProgrCallback(nullptr); }
+    // Until the test ends, the host's reports go to ReportRecorder.
+    void RecordReports() {
+        ReportRecorder::reports.clear();
+        plugin.RegProgrCallback(&ReportRecorder::Callback);
+    }
+    static std::vector<std::string> Lines(int32_t Kind = ckLog) { return ReportLines(Kind); }
+    // A field of the request's form body, as sent.
+    static std::string Field(const PortalRequest &Request, const std::string &Name) {
+        return FormField(Request.body, Name);
+    }
+    // One ExportXML for advisor 4711, into the scratch target folder unless another is named.
+    int32_t Run(const std::string &Params, double LastImport = 1, const char *TargetDir = nullptr) {
+        last_ = LastImport;
+        return plugin.ExportXML(TargetDir ? TargetDir : tree.Target().c_str(), "4711", 0, &last_, Params.c_str());
+    }
+
+    Plugin plugin;
+    double last_ = 0;
+};

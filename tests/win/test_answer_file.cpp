@@ -75,9 +75,8 @@ TEST(AnswerFile, DISABLED_SecondHost) {
 }
 
 TEST(AnswerFile, TwoHostsImportIntoOneFolder) {
-    PortalServer server;
-    ScratchTree tree;
-    tree.PointAt(server.Address());
+    PortalScene scene;
+    auto &[server, tree] = scene;
     // The answers alternate, whichever host asks.
     std::vector<PortalResponse> answers;
     for (int i = 0; i < 2 * kImports; ++i)

@@ -11,22 +11,19 @@
 namespace {
 
 constexpr const char *Earlier = "<earlier/>";
-const std::string Login = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true\r\n";
 
 struct Outcome {
     int32_t result;
     ULONGLONG ms;
 };
 
-class BrokenServer : public ::testing::Test {
+class BrokenServer : public ImportTest {
 protected:
     void SetUp() override {
-        ReportRecorder::reports.clear();
-        plugin.RegProgrCallback(&ReportRecorder::Callback);
+        RecordReports();
         tree.WriteAnswer(Earlier);
         Point(false);
     }
-    void TearDown() override { plugin.RegProgrCallback(nullptr); }
 
     // A time-out of one second keeps the stalling cases short.
     void Point(bool https, int timeoutSec = 1) const {
@@ -34,9 +31,8 @@ protected:
                            "\r\nTimeout=" + std::to_string(timeoutSec) + "\r\n");
     }
     Outcome Run() {
-        double last = 1;
         const ULONGLONG start = GetTickCount64();
-        const int32_t result = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last, Login.c_str());
+        const int32_t result = ImportTest::Run(Login);
         return {result, GetTickCount64() - start};
     }
     // The run failed and left the folder as it was.
@@ -45,11 +41,6 @@ protected:
         EXPECT_EQ(tree.Listing(), "tolva.xml") << what;
         EXPECT_EQ(tree.ReadAnswer(), Earlier) << what;
     }
-    static std::vector<std::string> Lines() { return ReportLines(); }
-
-    Plugin plugin;
-    PortalServer server;
-    ScratchTree tree;
 };
 
 PortalResponse Body(std::size_t size) { return PortalAnswer(std::string(size, 'b')); }
@@ -321,9 +312,8 @@ TEST_F(BrokenServer, ErrorAnswerWithAHugeMessage) {
                                 shown = MessageBoxText(box).size();
                                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                             })});
-        double last = 1;
         const ULONGLONG start = GetTickCount64();
-        out.result = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last, "UserLogin=u\r\nPassword=p");
+        out.result = ImportTest::Run("UserLogin=u\r\nPassword=p");
         out.ms = GetTickCount64() - start;
     }
     ExpectFailedCleanly(out, errPortalError, "huge message");

@@ -38,17 +38,11 @@ private:
     char *base_, *data_;
 };
 
-std::string Field(const PortalRequest &request, const std::string &name) { return FormField(request.body, name); }
-
-class HostileInput : public ::testing::Test {
+class HostileInput : public ImportTest {
 protected:
     void SetUp() override {
         tree.PointAt(server.Address(), "Timeout=5\r\n");
         server.Script(PortalAnswer("<depot/>"));
-    }
-    int32_t Run(const std::string &params, const char *targetDir = nullptr) {
-        double last = 1;
-        return plugin.ExportXML(targetDir ? targetDir : tree.Target().c_str(), "4711", 0, &last, params.c_str());
     }
     PortalRequest Last() {
         const auto requests = server.Requests();
@@ -56,10 +50,6 @@ protected:
             throw std::runtime_error("no request");
         return requests.back();
     }
-
-    Plugin plugin;
-    PortalServer server;
-    ScratchTree tree;
 };
 
 } // namespace
@@ -83,7 +73,7 @@ TEST_F(HostileInput, MessageBufferOfExactly256Bytes) {
     for (std::size_t total : {254u, 255u, 256u, 257u, 5000u}) {
         const std::string message(total - prefix.size(), 'm');
         server.Script(PortalAnswer("<error><number>9</number><message>" + message + "</message></error>"));
-        ASSERT_EQ(Run("UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true"), errPortalError);
+        ASSERT_EQ(Run(Login), errPortalError);
         GuardedBuffer buffer(IMPAPI_MESSAGE_BUFFER_SIZE);
         ASSERT_EQ(plugin.GetExportErrorMsg(errPortalError, buffer.Data()), 0);
         EXPECT_EQ(buffer.Data(), (prefix + message).substr(0, 255)) << total;
@@ -122,14 +112,13 @@ TEST_F(HostileInput, SecondThreadIsRefusedWhileARunIsInProgress) {
             return;
         const DWORD start = GetTickCount();
         double last = 1;
-        secondResult = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last,
-                                        "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true");
+        secondResult = plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last, Login.c_str());
         secondMs = GetTickCount() - start;
         secondDoneFirst = !firstDone;
     });
     g_ticked = false;
     plugin.RegProgrCallback(&NoteTick);
-    const int32_t first = Run("UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true");
+    const int32_t first = Run(Login);
     firstDone = true;
     second.join();
     plugin.RegProgrCallback(nullptr);
@@ -150,7 +139,7 @@ TEST_F(HostileInput, ParameterTextOfOneMebibyte) {
     EXPECT_EQ(Field(Last(), "benutzerkennung"), "late");
 
     const std::string token(1u << 20, 't');
-    ASSERT_EQ(Run("UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true\r\nToken=" + token), resOK);
+    ASSERT_EQ(Run(Login + "Token=" + token), resOK);
     EXPECT_EQ(Field(Last(), "wiederaufsetzpunkt"), token);
     EXPECT_EQ(tree.ReadAnswer(), "<depot/>");
 }
@@ -199,10 +188,9 @@ TEST_F(HostileInput, ValuesOfOnlyControlCharacters) {
 // the answer into the root of the current drive.
 TEST_F(HostileInput, TargetFolderNamesAtTheirBounds) {
     VariantSetting variant("lintessar");
-    const std::string params = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true";
     const std::string at255 = tree.Target() + "\\" + std::string(255 - tree.Target().size() - 1, 'd');
-    EXPECT_EQ(Run(params, at255.c_str()), errDepotNrCancelled);
-    EXPECT_EQ(Run(params, (at255 + "d").c_str()), errAnswerFile);
-    EXPECT_EQ(Run(params, ""), errAnswerFile);
+    EXPECT_EQ(Run(Login, 1, at255.c_str()), errDepotNrCancelled);
+    EXPECT_EQ(Run(Login, 1, (at255 + "d").c_str()), errAnswerFile);
+    EXPECT_EQ(Run(Login, 1, ""), errAnswerFile);
     EXPECT_TRUE(server.Requests().empty());
 }

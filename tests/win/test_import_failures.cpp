@@ -44,9 +44,8 @@ TEST(ImportFailures, DiskFullDuringTheWrite) {
     InitFrameworkForTests();
     ImpApiMain::Initialize();
     ImpApi_tolva_Main::Initialize();
-    PortalServer server;
-    ScratchTree tree;
-    tree.PointAt(server.Address());
+    PortalScene scene;
+    auto &[server, tree] = scene;
     tree.WriteAnswer("<earlier/>");
     const std::string hostFile = tree.Target() + "\\tolva.tmp";
     std::ofstream(hostFile, std::ios::binary) << "the host's own";
@@ -83,9 +82,8 @@ TEST(ImportFailures, ExhaustedMemoryEndsTheRunWithItsOwnCodeAndKeepsTheState) {
     InitFrameworkForTests();
     ImpApiMain::Initialize();
     ImpApi_tolva_Main::Initialize();
-    PortalServer server;
-    ScratchTree tree;
-    tree.PointAt(server.Address());
+    PortalScene scene;
+    auto &[server, tree] = scene;
     auto &state = ImpApi_tolva_Main::State();
     state.ContinueFlag = true;
     state.ContinueToken = "KEEP";

@@ -19,35 +19,15 @@ std::string Continue(const std::string &tokenElement) {
     return std::string("<depot/><AfterImport>") + Marker + tokenElement + "</AfterImport>";
 }
 
-std::string Field(const PortalRequest &request, const std::string &name) { return FormField(request.body, name); }
-
-class ImportRun : public ::testing::Test {
+class ImportRun : public ImportTest {
 protected:
-    void SetUp() override {
-        ReportRecorder::reports.clear();
-        plugin.RegProgrCallback(&ReportRecorder::Callback);
-        tree.PointAt(server.Address());
-    }
-    void TearDown() override { plugin.RegProgrCallback(nullptr); }
-
-    int32_t Run(const std::string &params, double lastImport = 46000.5) {
-        last_ = lastImport;
-        return plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last_, params.c_str());
-    }
-    static std::vector<std::string> Lines(int kind = ckLog) { return ReportLines(kind); }
+    void SetUp() override { RecordReports(); }
     std::string Message(int32_t code) {
         char buffer[256] = "<none>";
         plugin.GetExportErrorMsg(code, buffer);
         return buffer;
     }
-
-    Plugin plugin;
-    PortalServer server;
-    ScratchTree tree;
-    double last_ = 0;
 };
-
-const std::string Login = "UserLogin=u\r\nPassword=p\r\nNoMessageBoxes=true\r\n";
 
 } // namespace
 
