@@ -121,6 +121,45 @@ LOGFONTA WindowFont(HWND Window) {
     return f;
 }
 
+void ExpectFrame(HWND Form, int ClientWidth, int ClientHeight, LONG Must, LONG MustNot, LONG ExMust) {
+    const SIZE c = ClientSize(Form);
+    EXPECT_EQ(c.cx, ClientWidth);
+    EXPECT_EQ(c.cy, ClientHeight);
+    EXPECT_EQ(Style(Form) & Must, Must);
+    EXPECT_EQ(Style(Form) & MustNot, 0);
+    EXPECT_EQ(ExStyle(Form) & ExMust, ExMust);
+    RECT wr;
+    GetWindowRect(Form, &wr);
+    EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+void ExpectLayout(const std::vector<LayoutEntry> &Entries) {
+    for (const LayoutEntry &e : Entries) {
+        SCOPED_TRACE(e.what);
+        ASSERT_TRUE(e.window);
+        const RECT r = ChildRect(e.window);
+        const int actual[] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+        const int expected[] = {e.left, e.top, e.width, e.height};
+        const char *const names[] = {"left", "top", "width", "height"};
+        for (int i = 0; i < 4; ++i)
+            if (expected[i] != Any) {
+                EXPECT_EQ(actual[i], expected[i]) << names[i];
+            }
+        if (e.fontHeight || e.fontWeight) {
+            const LOGFONTA f = WindowFont(e.window);
+            EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
+            if (e.fontHeight) {
+                EXPECT_EQ(f.lfHeight, e.fontHeight);
+            }
+            if (e.fontWeight) {
+                EXPECT_EQ(f.lfWeight, e.fontWeight);
+            }
+        }
+        EXPECT_EQ(Style(e.window) & e.styleMask, e.style);
+    }
+}
+
 void PostKey(HWND Window, WORD Key) {
     UINT scan = MapVirtualKeyA(Key, MAPVK_VK_TO_VSC);
     PostMessageA(Window, WM_KEYDOWN, Key, 1 | (scan << 16));

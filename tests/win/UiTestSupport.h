@@ -34,6 +34,22 @@ LONG Style(HWND Window);
 LONG ExStyle(HWND Window);
 LOGFONTA WindowFont(HWND Window);
 
+// A form as its layout makes it: this client size, centred on the screen, the
+// style bits Must set and MustNot clear, and ExMust set.
+void ExpectFrame(HWND Form, int ClientWidth, int ClientHeight, LONG Must, LONG MustNot, LONG ExMust = 0);
+// One control of a layout table. A bound of Any is not checked (a label that
+// sizes itself); a font height or weight of 0 is not checked, and a font
+// checked is "MS Sans Serif"; the style bits under StyleMask equal Style.
+constexpr int Any = -32768;
+struct LayoutEntry {
+    const char *what;
+    HWND window;
+    int left, top, width, height;
+    int fontHeight = 0, fontWeight = 0;
+    LONG styleMask = 0, style = 0;
+};
+void ExpectLayout(const std::vector<LayoutEntry> &Entries);
+
 // Queued as a user's keys would be: through the modal loop's translation.
 void PostKey(HWND Window, WORD Key);
 void PostChars(HWND Window, const std::string &Text);

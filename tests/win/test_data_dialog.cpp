@@ -99,83 +99,34 @@ ModalScript::Step Retype(HWND (*field)(), std::string text) {
     });
 }
 
-void ExpectBounds(HWND w, int left, int top, int width, int height) {
-    ASSERT_TRUE(w);
-    RECT r = ChildRect(w);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
-}
-void ExpectFont(HWND w, int height, bool bold) {
-    LOGFONTA f = WindowFont(w);
-    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
-    EXPECT_EQ(f.lfHeight, height);
-    EXPECT_EQ(f.lfWeight >= FW_BOLD, bold);
-}
-
 TEST_F(DataDialog, LayoutTextsAndTabOrder) {
     HostTexts t("kennung", "geheim", "");
     ModalScript script(
         {WaitForDialog(), Do([] {
-             SIZE c = ClientSize(g_form);
-             EXPECT_EQ(c.cx, 275);
-             EXPECT_EQ(c.cy, 191);
-             EXPECT_TRUE(Style(g_form) & WS_SYSMENU);
-             EXPECT_FALSE(Style(g_form) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
-             EXPECT_TRUE(ExStyle(g_form) & WS_EX_DLGMODALFRAME);
-             RECT wr;
-             GetWindowRect(g_form, &wr);
-             EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-             EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-
+             ExpectFrame(g_form, 275, 191, WS_SYSMENU, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                         WS_EX_DLGMODALFRAME);
              EXPECT_FALSE(Label("2.00.00"));
              HWND version = Label("2.1.3");
-             ASSERT_TRUE(version);
-             RECT r = ChildRect(version);
-             EXPECT_EQ(r.left, 152);
-             EXPECT_EQ(r.top, 8);
-             EXPECT_LT(r.right - r.left, 44); // sized to the shorter run-time text
-             ExpectFont(version, -11, true);
-             HWND label3 = Label("Schnittstellen-Version:");
-             ASSERT_TRUE(label3);
-             EXPECT_EQ(ChildRect(label3).left, 16);
-             EXPECT_EQ(ChildRect(label3).top, 8);
-             ExpectFont(label3, -11, true);
-             HWND label1 = Label("Benutzerkennung (tolva-Portal)");
-             ASSERT_TRUE(label1);
-             EXPECT_EQ(ChildRect(label1).top, 33);
-             ExpectFont(label1, -11, false);
-             HWND label2 = Label("Passwort (tolva-Portal) *");
-             ASSERT_TRUE(label2);
-             EXPECT_EQ(ChildRect(label2).top, 73);
-             HWND label5 = Label("*");
-             ASSERT_TRUE(label5);
-             EXPECT_EQ(ChildRect(label5).left, 16);
-             EXPECT_EQ(ChildRect(label5).top, 112);
-             ExpectFont(label5, -13, false);
-             HWND label4 =
-                 Label("Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.");
-             ExpectBounds(label4, 24, 112, 225, 33);
-             EXPECT_EQ(Style(label4) & SS_TYPEMASK, SS_LEFT);
-
-             ExpectBounds(Button("Anleitung"), 16, 155, 75, 25);
-             ExpectFont(Button("Anleitung"), -11, true);
-             ExpectBounds(Button("Abbrechen"), 104, 155, 75, 25);
-             ExpectFont(Button("Abbrechen"), -11, false);
-             ExpectBounds(Button("OK"), 190, 155, 75, 25);
-             EXPECT_EQ(Style(Button("OK")) & 0xF, BS_DEFPUSHBUTTON);
-             EXPECT_EQ(Style(Button("Abbrechen")) & 0xF, BS_PUSHBUTTON);
-
-             ExpectBounds(UserField(), 16, 48, 161, 15);
-             ExpectBounds(PasswordField(), 16, 88, 161, 15);
-             for (HWND e : {UserField(), PasswordField()}) {
-                 EXPECT_FALSE(Style(e) & WS_BORDER);
+             ExpectLayout({
+                 {"version", version, 152, 8, Any, Any, -11, FW_BOLD},
+                 {"label 3", Label("Schnittstellen-Version:"), 16, 8, Any, Any, -11, FW_BOLD},
+                 {"label 1", Label("Benutzerkennung (tolva-Portal)"), Any, 33, Any, Any, -11, FW_NORMAL},
+                 {"label 2", Label("Passwort (tolva-Portal) *"), Any, 73, Any, Any},
+                 {"label 5", Label("*"), 16, 112, Any, Any, -13, FW_NORMAL},
+                 {"label 4",
+                  Label("Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt."), 24,
+                  112, 225, 33, 0, 0, SS_TYPEMASK, SS_LEFT},
+                 {"Anleitung", Button("Anleitung"), 16, 155, 75, 25, -11, FW_BOLD},
+                 {"Abbrechen", Button("Abbrechen"), 104, 155, 75, 25, -11, FW_NORMAL, 0xF, BS_PUSHBUTTON},
+                 {"OK", Button("OK"), 190, 155, 75, 25, 0, 0, 0xF, BS_DEFPUSHBUTTON},
+                 {"user", UserField(), 16, 48, 161, 15, 0, 0, WS_BORDER | ES_PASSWORD, 0},
+                 {"password", PasswordField(), 16, 88, 161, 15, 0, 0, WS_BORDER, 0},
+             });
+             EXPECT_LT(ChildRect(version).right - ChildRect(version).left, 44); // sized to the shorter run-time text
+             for (HWND e : {UserField(), PasswordField()})
                  EXPECT_FALSE(ExStyle(e) & WS_EX_CLIENTEDGE);
-             }
              EXPECT_EQ(WindowText(UserField()), "kennung");
              EXPECT_EQ(WindowText(PasswordField()), "geheim");
-             EXPECT_FALSE(Style(UserField()) & ES_PASSWORD);
              EXPECT_EQ(SendMessageA(PasswordField(), EM_GETPASSWORDCHAR, 0, 0), '*');
              EXPECT_EQ(GetFocus(), UserField());
              PostKey(GetFocus(), VK_TAB);

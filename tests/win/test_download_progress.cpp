@@ -26,44 +26,16 @@ TEST_F(DownloadProgress, LayoutAsDesigned) {
     HWND w = FindForm("Info");
     ASSERT_TRUE(w);
     EXPECT_TRUE(IsWindowVisible(w));
-    SIZE c = ClientSize(w);
-    EXPECT_EQ(c.cx, 248);
-    EXPECT_EQ(c.cy, 127);
-    LONG style = Style(w);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
-    RECT wr;
-    GetWindowRect(w, &wr);
-    EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-    EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    ExpectFrame(w, 248, 127, WS_SYSMENU | WS_CAPTION, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
     EXPECT_EQ(GetClassLongPtrA(w, GCLP_HMODULE), reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr)));
 
-    HWND label = FindChild(w, "Label", "Download l\xE4uft ...");
-    ASSERT_TRUE(label);
-    RECT r = ChildRect(label);
-    EXPECT_EQ(r.left, 16);
-    EXPECT_EQ(r.top, 8);
-    LOGFONTA f = WindowFont(label);
-    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
-    EXPECT_EQ(f.lfHeight, -13);
-    EXPECT_EQ(f.lfWeight, FW_BOLD);
-
     HWND panel = FindChild(w, "Panel", nullptr);
-    ASSERT_TRUE(panel);
-    r = ChildRect(panel);
-    EXPECT_EQ(r.left, 16);
-    EXPECT_EQ(r.top, 40);
-    EXPECT_EQ(r.right - r.left, 209);
-    EXPECT_EQ(r.bottom - r.top, 17);
     HWND shape = FindChild(panel, "Shape", nullptr);
-    ASSERT_TRUE(shape);
+    ExpectLayout({{"label", FindChild(w, "Label", "Download l\xE4uft ..."), 16, 8, Any, Any, -13, FW_BOLD},
+                  {"panel", panel, 16, 40, 209, 17},
+                  {"bar", shape, 0, -1, 33, 19}, // within the panel
+                  {"button", FindChild(w, "Button", "Download abbrechen"), 56, 80, 129, 25, -11}});
     EXPECT_EQ(GetParent(shape), panel);
-    r = ChildRect(shape);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, -1);
-    EXPECT_EQ(r.right - r.left, 33);
-    EXPECT_EQ(r.bottom - r.top, 19);
     PumpIdle(); // painted: button-face window, lowered bevel, bar in the highlight colour
     HDC dc = GetDC(shape);
     EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_HIGHLIGHT));
@@ -77,16 +49,6 @@ TEST_F(DownloadProgress, LayoutAsDesigned) {
     EXPECT_EQ(GetPixel(dc, 240, 120), GetSysColor(COLOR_BTNFACE));
     ReleaseDC(w, dc);
 
-    HWND button = FindChild(w, "Button", "Download abbrechen");
-    ASSERT_TRUE(button);
-    r = ChildRect(button);
-    EXPECT_EQ(r.left, 56);
-    EXPECT_EQ(r.top, 80);
-    EXPECT_EQ(r.right - r.left, 129);
-    EXPECT_EQ(r.bottom - r.top, 25);
-    f = WindowFont(button);
-    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
-    EXPECT_EQ(f.lfHeight, -11);
     EXPECT_FALSE(DownloadCancelled());
 }
 

@@ -32,14 +32,6 @@ HWND Edit() { return FindChild(g_form, "Edit", nullptr); }
 HWND OkButton() { return FindChild(g_form, "Button", "Ok"); }
 HWND CancelButton() { return FindChild(g_form, "Button", "Abbrechen"); }
 
-void ExpectBounds(HWND w, int left, int top, int width, int height) {
-    RECT r = ChildRect(w);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
-}
-
 SIZE TextExtent(HWND w, const std::string &text) {
     HDC dc = GetDC(w);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0)));
@@ -53,25 +45,12 @@ SIZE TextExtent(HWND w, const std::string &text) {
 // The frame both prompts share: fixed dialog frame without any title-bar
 // button, centred, the button row, focus in the edit.
 void ExpectPromptFrame() {
-    SIZE c = ClientSize(g_form);
-    EXPECT_EQ(c.cx, 319);
-    EXPECT_EQ(c.cy, 146);
-    EXPECT_EQ(Style(g_form) & WS_CAPTION, WS_CAPTION);
-    EXPECT_FALSE(Style(g_form) & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
-    EXPECT_TRUE(ExStyle(g_form) & WS_EX_DLGMODALFRAME);
-    RECT wr;
-    GetWindowRect(g_form, &wr);
-    EXPECT_NEAR((wr.left + wr.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-    EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-    ExpectBounds(OkButton(), 232, 112, 75, 25);
-    ExpectBounds(CancelButton(), 144, 112, 75, 25);
+    ExpectFrame(g_form, 319, 146, WS_CAPTION, WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                WS_EX_DLGMODALFRAME);
+    ExpectLayout({{"Ok", OkButton(), 232, 112, 75, 25, -11, 0, 0xF, BS_DEFPUSHBUTTON},
+                  {"Abbrechen", CancelButton(), 144, 112, 75, 25, 0, 0, 0xF, BS_PUSHBUTTON}});
     EXPECT_FALSE(IsWindowEnabled(OkButton()));
-    EXPECT_EQ(Style(OkButton()) & 0xF, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(Style(CancelButton()) & 0xF, BS_PUSHBUTTON);
     EXPECT_EQ(GetFocus(), Edit());
-    LOGFONTA f = WindowFont(OkButton());
-    EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
-    EXPECT_EQ(f.lfHeight, -11);
 }
 
 // ---- password prompt
@@ -84,26 +63,15 @@ TEST_F(Prompts, PasswordPromptLayoutAndTexts) {
                             ExpectPromptFrame();
                             HWND label1 = FindChild(g_form, "Label",
                                                     "Bitte geben Sie das Zugangs-Password zur Benutzerkennung");
-                            ASSERT_TRUE(label1);
-                            RECT r = ChildRect(label1);
-                            EXPECT_EQ(r.left, 16);
-                            EXPECT_EQ(r.top, 16);
-                            SIZE text = TextExtent(label1, WindowText(label1));
-                            EXPECT_EQ(r.right - r.left, text.cx); // sizes itself
-                            EXPECT_EQ(r.bottom - r.top, text.cy);
                             HWND info = FindChild(g_form, "Label", "<abc> f\xFCr die tolva-Depotschnittstelle ein: ");
-                            ASSERT_TRUE(info);
-                            r = ChildRect(info);
-                            EXPECT_EQ(r.left, 16);
-                            EXPECT_EQ(r.top, 32);
-                            EXPECT_EQ(r.right - r.left, TextExtent(info, WindowText(info)).cx);
                             HWND edit = Edit();
-                            ExpectBounds(edit, 16, 56, 201, 21);
-                            EXPECT_TRUE(Style(edit) & ES_PASSWORD);
+                            // The labels size themselves to their texts.
+                            const SIZE text = TextExtent(label1, WindowText(label1));
+                            ExpectLayout({{"label 1", label1, 16, 16, text.cx, text.cy, -11},
+                                          {"info", info, 16, 32, TextExtent(info, WindowText(info)).cx, Any},
+                                          {"edit", edit, 16, 56, 201, 21, 0, 0, ES_PASSWORD, ES_PASSWORD}});
                             EXPECT_EQ(SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0), '*');
                             EXPECT_EQ(WindowText(edit), "");
-                            EXPECT_STREQ(WindowFont(label1).lfFaceName, "MS Sans Serif");
-                            EXPECT_EQ(WindowFont(label1).lfHeight, -11);
                         }),
                         Do([] { PostClick(CancelButton()); })});
     EXPECT_FALSE(dlg.Execute());
@@ -212,15 +180,10 @@ TEST_F(Prompts, DepotNumberPromptLayoutAndTexts) {
         {WaitFor(DpCaption), Do([] {
              ExpectPromptFrame();
              HWND label = FindChild(g_form, "Label", "Bitte geben Sie die tolva-Depotnummer f\xFCr den Datenabruf ein:");
-             ASSERT_TRUE(label);
-             ExpectBounds(label, 16, 16, 249, 33); // fixed size
-             EXPECT_EQ(Style(label) & SS_TYPEMASK, SS_LEFT); // word-wrapped
-             EXPECT_EQ(WindowFont(label).lfHeight, -13);
-             EXPECT_STREQ(WindowFont(label).lfFaceName, "MS Sans Serif");
              HWND edit = Edit();
-             ExpectBounds(edit, 16, 56, 201, 24);
-             EXPECT_EQ(WindowFont(edit).lfHeight, -13);
-             EXPECT_FALSE(Style(edit) & ES_PASSWORD);
+             // The label has a fixed size and wraps its words.
+             ExpectLayout({{"label", label, 16, 16, 249, 33, -13, 0, SS_TYPEMASK, SS_LEFT},
+                           {"edit", edit, 16, 56, 201, 24, -13, 0, ES_PASSWORD, 0}});
              EXPECT_EQ(WindowText(edit), "");
              PostKey(edit, VK_RETURN);
              PostKey(edit, VK_ESCAPE);
