@@ -3,6 +3,8 @@
 // temporary file (the earlier tolva.xml stays as it was).
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "ImportTestSupport.h"
 #include "Portal.h"
 #include "TestSupport.h"
@@ -203,15 +205,15 @@ namespace {
 // The user at the platform's certificate prompt: answers each new prompt with
 // the next button; the script fails when more or fewer prompts come.
 ModalScript CertificateUser(const std::vector<int> &Buttons) {
-    static HWND last;
-    last = nullptr;
+    // The prompt answered last, shared by this script's steps only.
+    auto last = std::make_shared<HWND>();
     std::vector<ModalScript::Step> steps;
     for (int button : Buttons)
-        steps.push_back([button] {
+        steps.push_back([button, last] {
             HWND prompt = FindWindowA("#32770", "Security Warning");
-            if (!prompt || prompt == last || !IsWindowVisible(prompt))
+            if (!prompt || prompt == *last || !IsWindowVisible(prompt))
                 return false;
-            last = prompt;
+            *last = prompt;
             PostMessageA(prompt, WM_COMMAND, button, 0);
             return true;
         });

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <regex>
 
 #include "ImportTestSupport.h"
@@ -150,12 +151,13 @@ TEST_F(ImportRun, DepotNumberVariantAsksAndAnswers201) {
     VariantSetting variant("LINTESSAR");
     server.Script(PortalAnswer(Continue("<I_Token>T1</I_Token>")));
     auto typeAndConfirm = [](std::string text) {
-        static HWND form;
+        // The prompt found by the first step, shared by the script's steps only.
+        auto form = std::make_shared<HWND>();
         return std::vector<ModalScript::Step>{
-            [] { return (form = FindForm("Depotnummer-Abfrage")) && IsWindowVisible(form); },
-            Do([text] { PostChars(FindChild(form, "Edit", nullptr), text); }),
-            [] { return IsWindowEnabled(FindChild(form, "Button", "Ok")); },
-            Do([] { PostClick(FindChild(form, "Button", "Ok")); })};
+            [form] { return (*form = FindForm("Depotnummer-Abfrage")) && IsWindowVisible(*form); },
+            Do([form, text] { PostChars(FindChild(*form, "Edit", nullptr), text); }),
+            [form] { return IsWindowEnabled(FindChild(*form, "Button", "Ok")); },
+            Do([form] { PostClick(FindChild(*form, "Button", "Ok")); })};
     };
     const std::string params = "UserLogin=u\r\nPassword=p\r\nToken=host";
     {
