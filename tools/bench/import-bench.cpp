@@ -20,24 +20,13 @@
 
 #include "ImpApi_tolva.h"
 
+#include "BenchSupport.h"
+
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
-
-SIZE_T WorkingSet(bool peak) {
-    PROCESS_MEMORY_COUNTERS m = {};
-    m.cb = sizeof m;
-    GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
-    return peak ? m.PeakWorkingSetSize : m.WorkingSetSize;
-}
-
-// What a host does with the reports: nothing, quickly.
-void __stdcall Host(int32_t, int32_t, const char *) {}
+using bench::Host;
+using bench::Now;
+using bench::WorkingSet;
 
 constexpr DWORD kChunk = 64 * 1024;
 

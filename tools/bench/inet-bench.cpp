@@ -33,24 +33,13 @@
 #include "plugin/AnswerScan.h"
 #include "plugin/IniInteger.h"
 
+#include "BenchSupport.h"
+
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
-
-SIZE_T Rss(bool peak) {
-    PROCESS_MEMORY_COUNTERS m = {};
-    m.cb = sizeof m;
-    GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
-    return peak ? m.PeakWorkingSetSize : m.WorkingSetSize;
-}
-
-// What a host does with the reports: nothing, quickly.
-void __stdcall Host(int32_t, int32_t, const char *) {}
+using bench::Host;
+using bench::Now;
+using bench::WorkingSet;
 
 // The least one can do with WinINet: open, send, read into one buffer; with
 // Keep, the bytes are also kept in memory, as a download must.
@@ -238,7 +227,7 @@ int main(int argc, char **argv) {
     // import: the first window of this process is not the request's cost.
     ShowDownloadProgress(nullptr);
     HideDownloadProgress();
-    const SIZE_T startRss = Rss(false);
+    const SIZE_T startRss = WorkingSet(false);
     int64_t bytes = 0;
     int32_t result = 0;
     double seconds = 0;
@@ -271,6 +260,6 @@ int main(int argc, char **argv) {
     }
     std::printf("%s %lld %.4f %d %llu %llu\n", mode.c_str(), static_cast<long long>(bytes), seconds,
                 static_cast<int>(result), static_cast<unsigned long long>(startRss),
-                static_cast<unsigned long long>(Rss(true)));
+                static_cast<unsigned long long>(WorkingSet(true)));
     return 0;
 }
