@@ -45,12 +45,23 @@ void __stdcall ReportRecorder::Callback(int32_t kind, int32_t number, const char
     reports.push_back({kind, number, text});
 }
 
+void ForEachRegion(const std::function<void(const MEMORY_BASIC_INFORMATION &)> &Visit) {
+    MEMORY_BASIC_INFORMATION info;
+    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;) {
+        Visit(info);
+        char *next = static_cast<char *>(info.BaseAddress) + info.RegionSize;
+        if (next <= p)
+            break;
+        p = next;
+    }
+}
+
 SIZE_T CommittedPrivateBytes() {
     SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info; p += info.RegionSize)
+    ForEachRegion([&](const MEMORY_BASIC_INFORMATION &info) {
         if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
             total += info.RegionSize;
+    });
     return total;
 }
 

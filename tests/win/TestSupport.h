@@ -2,6 +2,7 @@
 // Shared by the Windows tests: the plug-in loaded as the host loads it.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,3 +73,6 @@ private:
 // The process's committed private memory, summed region by region (Wine
 // answers 0 in the process memory counters).
 SIZE_T CommittedPrivateBytes();
+// Calls Visit for every region of the address space, in order; stops where
+// the end of a 32-bit address space wraps round to 0.
+void ForEachRegion(const std::function<void(const MEMORY_BASIC_INFORMATION &)> &Visit);

@@ -73,8 +73,7 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
     MEMORY_BASIC_INFORMATION stack;
     VirtualQuery(&stack, &stack, sizeof stack);
     std::vector<std::string> found;
-    MEMORY_BASIC_INFORMATION info;
-    const auto scan = [&] {
+    const auto scan = [&](const MEMORY_BASIC_INFORMATION &info) {
         char *base = static_cast<char *>(info.BaseAddress);
         for (std::size_t offset = 0; offset < info.RegionSize; offset += window - n) {
             SIZE_T read = 0;
@@ -95,15 +94,11 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
     };
     const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                            PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    for (char *p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;) {
+    ForEachRegion([&](const MEMORY_BASIC_INFORMATION &info) {
         if (info.State == MEM_COMMIT && (info.Protect & readable) && !(info.Protect & PAGE_GUARD) &&
             info.BaseAddress != buffer)
-            scan();
-        char *next = static_cast<char *>(info.BaseAddress) + info.RegionSize;
-        if (next <= p) // the end of a 32-bit address space wraps round to 0
-            break;
-        p = next;
-    }
+            scan(info);
+    });
     VirtualFree(buffer, 0, MEM_RELEASE);
     return found;
 }
