@@ -96,7 +96,8 @@ std::string TCustomEditEx::GetSelectedText() {
     const int start = GetSelectionStart(), length = GetSelectionLength();
     if (length <= 0)
         return {};
-    const std::string text = Text();
+    std::string text = Text();
+    WipeOnExit wipe(text); // it may be a password
     if (start < 0 || start >= static_cast<int>(text.size()))
         return {};
     return text.substr(start, length);
@@ -116,7 +117,8 @@ int TCustomEditEx::CopySelectedText(char *Buffer, int Size) {
     if (!Buffer || Size <= 0)
         return 0;
     const int start = GetSelectionStart();
-    const std::string text = Text();
+    std::string text = Text();
+    WipeOnExit wipe(text);
     const int available = std::max(0, static_cast<int>(text.size()) - start);
     const int count = std::clamp(std::min(GetSelectionLength(), available), 0, Size - 1);
     std::copy_n(text.data() + std::min<size_t>(start, text.size()), count, Buffer);

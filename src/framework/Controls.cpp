@@ -360,7 +360,7 @@ void TWinControl::CreateParams(TCreateParams &Params) {
     Params.Width = Width();
     Params.Height = Height();
     Params.WndParent = Parent() ? Parent()->Handle() : nullptr;
-    Params.Caption = TControl::Text();
+    Params.Caption = text_; // wiped by CreateWnd: it may be a password
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams &Params) {
@@ -376,6 +376,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams &Params) {
 
 void TWinControl::CreateWnd() {
     TCreateParams params;
+    WipeOnExit wipe(params.Caption);
     CreateParams(params);
     CreateWindowHandle(params);
     SendMessageA(handle_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
@@ -574,7 +575,7 @@ HBRUSH TWinControl::CtlColor(HDC DC) {
 
 void TWinControl::TextChanged() {
     if (handle_)
-        SetWindowTextA(handle_.get(), TControl::Text().c_str());
+        SetWindowTextA(handle_.get(), text_.c_str()); // no copy: it may be a password
 }
 
 void TWinControl::FontChanged() {

@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <tuple>
 
+#include "EditTestSupport.h"
 #include "ImportTestSupport.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -103,11 +106,26 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
     return found;
 }
 
-void ExpectNoCopy() {
-    EXPECT_EQ(CopiesInMemory(kShifted), std::vector<std::string>{}) << "the password";
-    EXPECT_EQ(CopiesInMemory(kShifted, true), std::vector<std::string>{}) << "the password UTF16";
-    EXPECT_EQ(CopiesInMemory(kShiftedEncoded), std::vector<std::string>{}) << "the encoded password";
+// The plain password as a text of its own, for a call that takes and wipes it.
+std::string Plain() {
+    char buffer[32];
+    Unshift(kShifted, buffer);
+    std::string text(buffer);
+    SecureZeroMemory(buffer, sizeof buffer);
+    return text;
 }
+
+// Every copy of the password, plain, UTF-16 or form-encoded.
+std::vector<std::string> AllCopies() {
+    std::vector<std::string> all;
+    for (auto [kind, shifted, wide] : {std::tuple{"plain ", kShifted, false}, std::tuple{"UTF-16 ", kShifted, true},
+                                       std::tuple{"encoded ", kShiftedEncoded, false}})
+        for (const std::string &at : CopiesInMemory(shifted, wide))
+            all.push_back(kind + at);
+    return all;
+}
+
+void ExpectNoCopy() { EXPECT_EQ(AllCopies(), std::vector<std::string>{}); }
 
 // WinINet that answers at once and keeps nothing it is given: no system
 // buffer holds the request body.
@@ -133,6 +151,8 @@ const ImpApiINet::TWinINetApi kQuietWinINet = {
     .GetLastError = [] { return DWORD(0); },
     .FormatMessageA = [](DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list *) { return DWORD(0); },
 };
+
+HWND g_dialogShown = nullptr;
 
 class Secrets : public ::testing::Test {
 protected:
@@ -196,6 +216,21 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
     ExpectNoCopy();
 }
 
+// A stored password is shown, not typed: the way from the value to the
+// window copies it too.
+TEST_F(Secrets, NoCopyOfAStoredPasswordAfterTheAccessDataDialog) {
+    char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "",
+         extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    Unshift(kShifted, password);
+    ModalScript script({[] { return (g_dialogShown = FindForm("tolva Zugangsdaten")) && IsWindowVisible(g_dialogShown); },
+                        Do([] { PostClick(FindChild(g_dialogShown, "Button", "OK")); })});
+    ASSERT_EQ(ApiDataDialog(user, password, extra), 1);
+    SecureZeroMemory(password, sizeof password);
+    Pump(50);
+    EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
+    ExpectNoCopy();
+}
+
 namespace {
 HWND g_dialog;
 // Once the confirmed dialog hides, the release that follows runs out of memory.
@@ -228,4 +263,68 @@ TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
     EXPECT_STREQ(user, "kennung");
     EXPECT_STREQ(password, "alt");
     Pump(30);
+}
+
+namespace {
+// An edit that holds the password, on a shown form; each path through the
+// edit that reads its text leaves no copy once the form is gone.
+class EditSecrets : public EditFormTest {
+protected:
+    void SetUp() override {
+        EditFormTest::SetUp();
+        g_keepFreed = true;
+    }
+    void TearDown() override { g_keepFreed = false; }
+};
+} // namespace
+
+TEST_F(EditSecrets, NoCopyAfterAnyPathThatReadsTheText) {
+    const struct {
+        const char *name;
+        std::function<void(TEditText &)> use;
+    } cases[] = {
+        {"shown", [](TEditText &) {}},
+        {"window made anew", [](TEditText &e) { e.SetBorderStyle(bsNone); }},
+        {"selected text",
+         [](TEditText &e) {
+             e.SelectWholeText();
+             std::string s = e.GetSelectedText();
+             EXPECT_EQ(s.size(), std::strlen(kShifted));
+             Wipe(s);
+         }},
+        {"copied selection",
+         [](TEditText &e) {
+             e.SelectWholeText();
+             char buffer[32];
+             EXPECT_EQ(e.CopySelectedText(buffer, sizeof buffer), static_cast<int>(std::strlen(kShifted)));
+             SecureZeroMemory(buffer, sizeof buffer);
+         }},
+        {"display handler that declines",
+         [](TEditText &e) {
+             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return false; };
+             e.ResetCheckError();
+         }},
+        {"right-aligned painting",
+         [](TEditText &e) {
+             e.SetAlignment(taRightJustify);
+             RedrawWindow(e.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        form = std::make_unique<EditForm>();
+        a = form->eFirst, b = form->eSecond;
+        const std::vector<std::string> before = AllCopies(); // those of a case that failed
+        a->SetPasswordChar('*');
+        Show();
+        a->SetText(Plain()); // leaving the field would show its empty value
+        c.use(*a);
+        PumpIdle();
+        Framework::WipeEditWindow(a->Handle());
+        form.reset();
+        Pump(30);
+        std::vector<std::string> left = AllCopies();
+        std::erase_if(left, [&](const std::string &at) { return std::ranges::count(before, at) > 0; });
+        EXPECT_EQ(left, std::vector<std::string>{});
+    }
 }
