@@ -316,6 +316,20 @@ TEST_F(MaskEdit, AFailedCheckFromOutsideTakesTheFocusBackWithoutANewEntry) {
     EXPECT_FALSE(edit->Unfocused());
 }
 
+// The focus comes back without an entry: the field is focused all the same.
+TEST_F(MaskEdit, AVetoedExitLeavesTheBlockCaretAndTheBeep) {
+    edit->OnModifying = [](TComponent *, bool &CanModify) { CanModify = false; };
+    At(0);
+    Chars("1");
+    Press(VK_TAB);
+    ASSERT_EQ(GetFocus(), edit->Handle());
+    EXPECT_FALSE(edit->Unfocused());
+    EXPECT_EQ(At(3), Sel(3, 4));
+    const int beeps = edit->beeps;
+    Chars("x");
+    EXPECT_EQ(edit->beeps, beeps + 1);
+}
+
 TEST_F(MaskEdit, UnfocusedTheCaretIsNoBlock) {
     Press(VK_TAB);
     ASSERT_TRUE(edit->Unfocused());
