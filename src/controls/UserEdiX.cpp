@@ -1,6 +1,7 @@
 #include "controls/UserEdiX.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/Framework.h"
 
@@ -204,17 +205,23 @@ void TCustomEditEx::WndProc(TMessage &m) {
     if (m.Msg == WM_LBUTTONDOWN) {
         // A click takes the focus first, then places the caret: whatever the
         // focus entry selected gives way to the click. A click that cannot
-        // take the focus (another field's check pulled it back) does nothing.
+        // take the focus (another field's check pulled it back) does nothing,
+        // its release included.
         mouseDown_ = true;
         ScopeExit up{[this] { mouseDown_ = false; }};
+        pressRefused_ = false;
         if (!Focused()) {
             ::SetFocus(Handle());
-            if (!Focused())
+            if (!Focused()) {
+                pressRefused_ = true;
                 return;
+            }
         }
         TWinControl::WndProc(m);
         return;
     }
+    if (m.Msg == WM_LBUTTONUP && std::exchange(pressRefused_, false))
+        return;
     // Without text on the clipboard a paste changes nothing (the system edit
     // would still clear the selection of a password field).
     if (m.Msg == WM_PASTE && !IsClipboardFormatAvailable(CF_TEXT))

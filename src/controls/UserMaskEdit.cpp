@@ -512,6 +512,10 @@ void TCustomUserMaskEdit::WndProc(TMessage &m) {
         buttonDownX_ = static_cast<short>(LOWORD(m.LParam));
         return;
     case WM_LBUTTONUP:
+        if (PressRefused()) {
+            TCustomUserEdit::WndProc(m); // swallowed there
+            return;
+        }
         TCustomUserEdit::WndProc(m);
         if (HasMask() && HandleAllocated()) {
             const auto [s, e] = Selection();

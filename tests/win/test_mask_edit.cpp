@@ -330,6 +330,17 @@ TEST_F(MaskEdit, AVetoedExitLeavesTheBlockCaretAndTheBeep) {
     EXPECT_EQ(edit->beeps, beeps + 1);
 }
 
+// A press refused because another field's exit was vetoed moves no caret.
+TEST_F(MaskEdit, ARefusedPressLeavesTheCaretAlone) {
+    form->eFirst->OnModifying = [](TComponent *, bool &CanModify) { CanModify = false; };
+    form->eFirst->SetFocus();
+    Chars("9");
+    SendMessageA(edit->Handle(), EM_SETSEL, 1, 1);
+    Click(edit->Handle(), CharX(3), 5);
+    ASSERT_EQ(GetFocus(), form->eFirst->Handle());
+    EXPECT_EQ(Selection(edit->Handle()), Sel(1, 1));
+}
+
 TEST_F(MaskEdit, UnfocusedTheCaretIsNoBlock) {
     Press(VK_TAB);
     ASSERT_TRUE(edit->Unfocused());
