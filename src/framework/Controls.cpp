@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <utility>
 
 #include "framework/Forms.h"
@@ -385,10 +386,16 @@ void TWinControl::CreateWnd() {
             w->HandleNeeded();
 }
 
+// Runs in destructors too, so it allocates nothing it cannot do without:
+// without memory for the kept text the text is lost, the window still goes.
 void TWinControl::DestroyWnd() {
-    StoreText(Text());
-    for (TControl *c : std::vector<TControl *>(children_))
-        if (auto *w = dynamic_cast<TWinControl *>(c))
+    try {
+        StoreText(Text());
+    } catch (const std::bad_alloc &) {
+        StoreText({});
+    }
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        if (auto *w = dynamic_cast<TWinControl *>(children_[i]))
             w->DestroyHandle();
     // The handle stays set while the window is destroyed: its last messages
     // still go to the class's procedure with it. WM_NCDESTROY releases it.
