@@ -133,6 +133,7 @@ void TCustomUserEdit::DoAfterTF() {
     if (!OnAfterTF)
         return;
     std::string text = Text();
+    WipeOnExit wipe(text); // should the handler fail
     OnAfterTF(this, text, editState_);
     SetText(std::move(text));
 }

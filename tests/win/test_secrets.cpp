@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <stdexcept>
 #include <tuple>
 
 #include "EditTestSupport.h"
@@ -310,6 +311,13 @@ TEST_F(EditSecrets, NoCopyAfterAnyPathThatReadsTheText) {
          [](TEditText &e) {
              e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return false; };
              e.ResetCheckError();
+         }},
+        {"display handler after formatting that fails",
+         [](TEditText &e) {
+             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return true; }; // keeps the text
+             e.OnAfterTF = [](TComponent *, std::string &, TUserEditState) { throw std::runtime_error("kaputt"); };
+             EXPECT_THROW(e.ResetCheckError(), std::runtime_error);
+             e.OnAfterTF = nullptr;
          }},
         {"right-aligned painting",
          [](TEditText &e) {
