@@ -51,7 +51,7 @@ configure_file(${CMAKE_BINARY_DIR}/ImpApi_tolva.def ${IMPAPI_DIST}/ImpApi_tolva.
 add_custom_command(TARGET ImpApi_tolva POST_BUILD
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/symbols.py finish ${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.pdb
     ${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.pdb ${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.map
-    ${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.map ${IMPAPI_SYMBOLS}
+    ${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.map ${IMPAPI_SYMBOLS} ${CMAKE_BINARY_DIR}
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${IMPAPI_DIST}/ImpApi_tolva.dll $<TARGET_FILE:ImpApi_tolva>
   VERBATIM)
 
