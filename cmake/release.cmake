@@ -12,9 +12,9 @@ set(IMPAPI_SYMBOLS ${IMPAPI_DIST}/symbols)
 set(IMPAPI_FULL_NAME ImpApi_tolva-${PROJECT_VERSION})
 if(IMPAPI_ARCH STREQUAL win32)
   set(IMPAPI_IMAGE_BASE 0x6A400000)
-  # No code in the image registers a structured exception handler (C++
-  # exceptions unwind by DWARF tables on i686), so the loader may refuse any.
-  set(IMPAPI_NO_SEH -Wl,--no-seh)
+  # Not NO_SEH: the barrier around the host's callback registers a structured
+  # exception handler of the image (src/plugin/HostCall.cpp), which the
+  # system would refuse to call in an image marked so.
 else()
   set(IMPAPI_IMAGE_BASE 0x16A400000)
 endif()
@@ -42,7 +42,7 @@ foreach(target ${IMPAPI_LIBRARIES} ImpApi_tolva impapi-host)
 endforeach()
 target_link_options(ImpApi_tolva PRIVATE
   -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -Wl,--image-base=${IMPAPI_IMAGE_BASE}
-  ${IMPAPI_NO_SEH} -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.map
+  -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.map
   -Wl,--build-id -Wl,--pdb=${IMPAPI_FULL_NAME}.pdb)
 set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ${IMPAPI_FULL_NAME}
   RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_SYMBOLS})

@@ -65,10 +65,11 @@ add_library(impapi STATIC
   src/plugin/ImpApi_tolva_Main.cpp
   src/plugin/ImpApi_tolva_Run.cpp
   src/plugin/ImportObserver.cpp
+  src/plugin/HostCall.cpp
 )
 target_link_libraries(impapi PUBLIC impapi_dialogs impapi_transport advapi32)
 impapi_layer(impapi HEADERS plugin/ImpApiMain.h plugin/ImpApi_tolva_Main.h plugin/ImportObserver.h
-  plugin/StackGuard.h)
+  plugin/HostCall.h plugin/StackGuard.h)
 # Every library of the plug-in's code, for the release flags.
 set(IMPAPI_LIBRARIES impapi_pure impapi_base impapi_framework impapi_controls impapi_dialogs impapi_transport impapi)
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the product DLL as a host vendor would: PE32 for i386, exactly the
 # documented undecorated exports, imports from system DLLs only, and the
-# release properties (no time stamp, ASLR, NX, NO_SEH, no vectored handler).
+# release properties (no time stamp, ASLR, NX, no NO_SEH, no vectored handler).
 set -euo pipefail
 dll=$1
 objdump=i686-w64-mingw32-objdump
@@ -22,9 +22,12 @@ done
 headers=$($objdump -p "$dll")
 grep -q '^Time/Date.*1970' <<<"$headers" || { echo "the PE header carries a time stamp"; fail=1; }
 flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")))
-for bit in 0x40:DYNAMIC_BASE 0x100:NX_COMPAT 0x400:NO_SEH; do
+for bit in 0x40:DYNAMIC_BASE 0x100:NX_COMPAT; do
   (( flags & ${bit%%:*} )) || { echo "DllCharacteristics lacks ${bit#*:}"; fail=1; }
 done
+# The callback's barrier registers a structured exception handler: an image
+# marked NO_SEH would have it refused by the system.
+(( flags & 0x400 )) && { echo "DllCharacteristics has NO_SEH, which refuses the callback's handler"; fail=1; }
 # A vectored handler or winpthread reaches into the host; a cryptographic
 # provider would be loaded under the loader lock.
 if grep -qiE 'AddVectoredExceptionHandler|pthread|CryptAcquireContext' <<<"$headers"; then

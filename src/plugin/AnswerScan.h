@@ -14,11 +14,12 @@ template <class Text> bool IsErrorAnswer(const Text &Answer) {
     return Answer.StartsWith("<error>");
 }
 
-// The text between the first Open and the first Close inside [Begin, End):
-// empty when either is missing or Close does not lie after the end of Open.
+// The text between the first Open and the first Close inside [Begin, End),
+// at most its first Limit characters: empty when either is missing or Close
+// does not lie after the end of Open.
 template <class Text>
 std::string TextBetween(const Text &Answer, std::string_view Open, std::string_view Close,
-                        std::size_t Begin = 0, std::size_t End = NotFound) {
+                        std::size_t Begin = 0, std::size_t End = NotFound, std::size_t Limit = NotFound) {
     if (End == NotFound)
         End = Answer.Size();
     auto findInside = [&](std::string_view tag) {
@@ -29,16 +30,23 @@ std::string TextBetween(const Text &Answer, std::string_view Open, std::string_v
     const std::size_t close = findInside(Close);
     if (open == NotFound || close == NotFound || close < open + Open.size())
         return {};
-    return Answer.Substr(open + Open.size(), close - open - Open.size());
+    const std::size_t length = close - open - Open.size();
+    return Answer.Substr(open + Open.size(), length < Limit ? length : Limit);
 }
 
 struct PortalError {
     std::string Number, Message;
 };
 
+// The most of the portal's error number and of its message a run keeps: four
+// times what the text of -30 can show of them (255 characters with its
+// prefix), and still a message box that fits the screen and a protocol line a
+// host can show. A longer text is cut to its start; nothing else is copied.
+inline constexpr std::size_t PortalTextLimit = 1024;
+
 template <class Text> PortalError ReadPortalError(const Text &Answer) {
-    return {TextBetween(Answer, "<number>", "</number>"),
-            TextBetween(Answer, "<message>", "</message>")};
+    return {TextBetween(Answer, "<number>", "</number>", 0, NotFound, PortalTextLimit),
+            TextBetween(Answer, "<message>", "</message>", 0, NotFound, PortalTextLimit)};
 }
 
 struct Continuation {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "ImpApi_tolva.h"
+#include "transport/ImpApiINet.h"
 
 namespace ImpApiMain {
 
@@ -20,8 +21,17 @@ void RegisterVariant(std::string_view Version, TExportXMLRoutine Routine);
 const std::string &ApiVersion();
 
 // Reports go to the host only while a callback is registered; the test is
-// made anew at every report.
+// made anew at every report. What the host raises in its callback ends the
+// run: Report throws THostRaised, and so does every later report of the run,
+// without calling the host again.
 void Report(int32_t Kind, int32_t Number, const char *Text);
+
+// Thrown when the host has raised in its callback. Every catch block of the
+// run lets it pass ("catch (const THostRaised &) { throw; }"), so that only
+// the export ends it.
+struct THostRaised : TRequestAborted {};
+// Throws THostRaised when the host has raised during this run.
+void EndIfHostRaised();
 // Whether the host has registered a callback (lines are composed only then).
 bool CallbackRegistered();
 inline void ReportLog(const std::string &Line) { Report(ckLog, 0, Line.c_str()); }

@@ -12,9 +12,36 @@
 namespace ImpApi_tolva_Main {
 namespace {
 constinit VariantState g_state{};
+// Guards the portal's error in g_state: written by the run, read by
+// GetExportErrorMsg from any thread.
+constinit SRWLOCK g_portalErrorLock = SRWLOCK_INIT;
+
+class PortalErrorLock {
+public:
+    explicit PortalErrorLock(bool Exclusive) : exclusive_(Exclusive) {
+        exclusive_ ? AcquireSRWLockExclusive(&g_portalErrorLock) : AcquireSRWLockShared(&g_portalErrorLock);
+    }
+    ~PortalErrorLock() {
+        exclusive_ ? ReleaseSRWLockExclusive(&g_portalErrorLock) : ReleaseSRWLockShared(&g_portalErrorLock);
+    }
+    PortalErrorLock(const PortalErrorLock &) = delete;
+    PortalErrorLock &operator=(const PortalErrorLock &) = delete;
+
+private:
+    bool exclusive_;
+};
 } // namespace
 
 VariantState &State() { return g_state; }
+
+// The old texts are let go after the lock is released.
+void PublishPortalError(std::string Number, std::string Message) {
+    {
+        const PortalErrorLock lock(true);
+        g_state.PortalErrorNumber.swap(Number);
+        g_state.PortalErrorMessage.swap(Message);
+    }
+}
 
 void Initialize() { ImpApiMain::RegisterVariant(InterfaceVersion, &VariantExportXML); }
 
@@ -23,8 +50,7 @@ void Finalize() {
     g_state.ContinueToken.clear();
     g_state.ContinueLogin.clear();
     g_state.ContinueAdvisor.clear();
-    g_state.PortalErrorNumber.clear();
-    g_state.PortalErrorMessage.clear();
+    PublishPortalError({}, {});
 }
 
 } // namespace ImpApi_tolva_Main
@@ -39,7 +65,10 @@ extern "C" int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer) {
     if (!Buffer)
         return -1;
     try {
-        const auto text = ResultText(Code, g_state.PortalErrorNumber, g_state.PortalErrorMessage);
+        const auto text = [Code] {
+            const PortalErrorLock lock(false);
+            return ResultText(Code, g_state.PortalErrorNumber, g_state.PortalErrorMessage);
+        }();
         if (!text)
             return -1;
         // The host passes no size: the portal's message is cut so that the

@@ -32,6 +32,11 @@ struct VariantState {
 };
 VariantState &State();
 
+// Replaces the portal's last error. GetExportErrorMsg, which a host may call
+// from another thread meanwhile, sees the old error or the new one, never a
+// half-replaced text.
+void PublishPortalError(std::string Number, std::string Message);
+
 // The import run behind ExportXML.
 int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t Reserved,
                          const double *LastImport, const char *Params);

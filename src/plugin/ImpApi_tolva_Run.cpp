@@ -105,6 +105,9 @@ bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
         settings.Accept = ReadIniText(file, "Accept", settings.Accept);
         settings.Headers = ReadIniText(file, "Headers", settings.Headers);
         settings.TimeoutSec = ReadIniInteger(file, "Timeout", settings.TimeoutSec);
+    } catch (const ImpApiMain::THostRaised &) {
+        // The host's exception is no failure of the file: it ends the run.
+        throw;
     } catch (...) {
         // What was read before the failure stays in force.
     }
@@ -282,6 +285,8 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
                                    .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = *body,
                                    .TimeoutSec = settings.TimeoutSec},
                                   answer, status, observer);
+    // The host may have raised in the closing tick, which cannot throw.
+    ImpApiMain::EndIfHostRaised();
     if (overrideActive)
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
 
@@ -291,14 +296,14 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     }
 
     if (IsErrorAnswer(answer)) {
-        PortalError error = ReadPortalError(answer);
-        state.PortalErrorNumber = std::move(error.Number);
-        state.PortalErrorMessage = std::move(error.Message);
-        if (!state.PortalErrorMessage.empty()) {
+        // Only the start of a huge message is kept (PortalTextLimit).
+        const PortalError error = ReadPortalError(answer);
+        PublishPortalError(error.Number, error.Message);
+        if (!error.Message.empty()) {
             if (!noMessageBoxes)
-                MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + state.PortalErrorMessage).c_str(),
-                            "Fehler", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-            ReportLog("Fehlermeldung vom tolva-Server: " + state.PortalErrorMessage);
+                MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + error.Message).c_str(), "Fehler",
+                            MB_OK | MB_ICONERROR | MB_TASKMODAL);
+            ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
         }
         return errPortalError;
     }

@@ -28,8 +28,8 @@ void TImportObserver::BodyEnded() noexcept {
     try {
         ImpApiMain::ReportProgress();
     } catch (...) {
-        // The window is closed; a host that throws from its callback while the
-        // request ends learns nothing more.
+        // The window is closed. What the host raised here is kept by the
+        // callback's barrier, and the run ends with it after the request.
     }
 }
 

@@ -201,6 +201,8 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
                     return errInetRequest;
                 }
             }
+        } catch (const TRequestAborted &) {
+            throw;
         } catch (...) {
             logText("WinINet-Exception (HttpSendRequest)");
             return errInetUnspecified;
@@ -248,9 +250,10 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
                                        ? ParseLength(lengthText) : 0;
     bool readFailed = false;
     {
-        Observer.BodyBegins();
-        // The caller's progress display closes however the reading ends.
+        // The caller's progress display closes however the reading ends, also
+        // when its first tick throws.
         const ScopeExit bodyEnded([&Observer] { Observer.BodyEnded(); });
+        Observer.BodyBegins();
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         // A read that straddled two of the sink's blocks left answer bytes here.
         const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });

@@ -40,7 +40,8 @@ public:
     // Before the first handle opens, and after the last one is closed.
     virtual void Begins() {}
     virtual void Ended() noexcept {}
-    // Around the reading of the answer body, whether it ends well or not.
+    // Around the reading of the answer body, whether it ends well or not;
+    // BodyEnded comes also when BodyBegins throws.
     virtual void BodyBegins() {}
     virtual void BodyEnded() noexcept {}
     virtual void Tick() {}
@@ -50,6 +51,10 @@ public:
 protected:
     ~TRequestObserver() = default;
 };
+
+// Thrown by an observer to end the request at once: the request lets it pass
+// its own catch blocks.
+struct TRequestAborted {};
 
 // No HTTP status: the request was not sent. A status is what WinINet reads, a
 // 32-bit number.

@@ -104,6 +104,11 @@ TEST(AnswerScan, ErrorAnswer) {
     e = ReadPortalError(StringText{"<error><number></number><message>"});
     EXPECT_EQ(e.Number, "");
     EXPECT_EQ(e.Message, "");
+    // A huge number or message is kept as its start.
+    const std::string huge(PortalTextLimit + 1, 'h');
+    e = ReadPortalError(StringText{"<error><number>" + huge + "</number><message>" + huge + "x</message>"});
+    EXPECT_EQ(e.Number, huge.substr(0, PortalTextLimit));
+    EXPECT_EQ(e.Message, huge.substr(0, PortalTextLimit));
 }
 
 TEST(AnswerScan, Continuation) {

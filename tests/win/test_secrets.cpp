@@ -19,6 +19,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "framework/Forms.h"
+#include "plugin/HostCall.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
 #include "transport/ImpApiINet.h"
@@ -132,6 +133,11 @@ std::vector<std::string> AllCopies(bool Utf16 = true) {
 
 void ExpectNoCopy() { EXPECT_EQ(AllCopies(), std::vector<std::string>{}); }
 
+std::string &ScratchTarget() {
+    static std::string target;
+    return target;
+}
+
 // WinINet that answers at once and keeps nothing it is given: no system
 // buffer holds the request body.
 int g_reads = 0;
@@ -190,6 +196,41 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterAnImport) {
     ImpApiINet::WinINet = ImpApiINet::RealWinINet();
     ASSERT_EQ(result, resOK);
     EXPECT_EQ(tree.ReadAnswer(), "<depot/>");
+    ExpectNoCopy();
+}
+
+namespace {
+// A host that raises a structured exception at the first tick, caught in a
+// frame of its own around ExportXML.
+void __stdcall RaisingCallback(int32_t kind, int32_t, const char *) {
+    if (kind == ckProgress)
+        RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
+const char *g_raisingParams = nullptr;
+void __stdcall ImportInHostFrame(int32_t, int32_t, const char *) {
+    const double last = 1;
+    ExportXML(ScratchTarget().c_str(), "4711", 0, &last, g_raisingParams);
+}
+} // namespace
+
+// The run that the host's exception ends wipes its copies too.
+TEST_F(Secrets, NoCopyOfThePasswordAfterTheHostRaisedInItsCallback) {
+    ScratchTree tree;
+    ScratchTarget() = tree.Target();
+    ImpApiINet::WinINet = kQuietWinINet;
+    g_reads = 0;
+    char params[128] = "NoMessageBoxes=true\r\nUserLogin=u\r\nPassword=";
+    Unshift(kShifted, params + std::strlen(params));
+    g_raisingParams = params;
+    RegProgrCallback(&RaisingCallback);
+    EXCEPTION_RECORD caught{};
+    const bool raised = ImpApiCallHost(&ImportInHostFrame, 0, 0, "", &caught);
+    RegProgrCallback(nullptr);
+    SecureZeroMemory(params, sizeof params);
+    ImpApiINet::WinINet = ImpApiINet::RealWinINet();
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(caught.ExceptionCode, 0x0EEDFADEu);
+    EXPECT_EQ(tree.Listing(), "");
     ExpectNoCopy();
 }
 
