@@ -46,7 +46,9 @@ void *operator new(std::size_t Size) {
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void *Block) noexcept {
+// Not inlined: GCC would then pair the free() inside with each new-expression
+// and warn of a mismatch that the replaced pair does not have.
+__attribute__((noinline)) void operator delete(void *Block) noexcept {
     if (!g_keepFreed)
         std::free(Block);
 }
