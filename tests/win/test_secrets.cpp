@@ -27,6 +27,9 @@
 // Scripts name only the fields they set.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
+// This file replaces new and delete as a pair over malloc and free; GCC,
+// inlining them into each use, reports a mismatch that the pair does not have.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 // While set, freed blocks stay as they were instead of being reused: a copy
 // that was freed unwiped is found however the heap would have reused it.
 static bool g_keepFreed = false;
@@ -46,9 +49,7 @@ void *operator new(std::size_t Size) {
         return p;
     throw std::bad_alloc();
 }
-// Not inlined: GCC would then pair the free() inside with each new-expression
-// and warn of a mismatch that the replaced pair does not have.
-__attribute__((noinline)) void operator delete(void *Block) noexcept {
+void operator delete(void *Block) noexcept {
     if (!g_keepFreed)
         std::free(Block);
 }
