@@ -273,20 +273,20 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     body->append("&version=").append(version);
 
     TResponseSink answer;
-    int64_t status = NoHttpStatus;
+    std::string status;
     if (overrideActive)
         ImpApiMain::ReportTiming("Download gestartet: " + TimeOfDay() +
                                  "; Timeout = " + std::to_string(settings.TimeoutSec));
     TImportObserver observer(true, true);
     int32_t result = HttpsRequest({.Server = settings.Server, .ObjectName = settings.Service, .Secure = settings.Secure,
                                    .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = *body,
-                                   .TimeoutSec = settings.TimeoutSec},
+                                   .TimeoutSec = settings.TimeoutSec, .Prompts = !noMessageBoxes},
                                   answer, status, observer);
     if (overrideActive)
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
 
     if (result != 0) {
-        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + (status == NoHttpStatus ? "" : std::to_string(status)));
+        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + status);
         return result;
     }
 
