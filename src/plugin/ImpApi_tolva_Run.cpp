@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ImpApi_tolva.h"
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
@@ -135,7 +136,33 @@ UniqueFile CreateRunFile(const std::string &targetDir, std::string &name) {
     if (GetTempFileNameA(targetDir.c_str(), "tlv", 0, path) == 0)
         return UniqueFile(INVALID_HANDLE_VALUE);
     name = path;
-    return UniqueFile(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // DELETE: the file is marked for deletion and renamed through this handle.
+    // Readers are let in: once renamed it is tolva.xml, whole and flushed, and
+    // another host may read it before this handle closes.
+    return UniqueFile(CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// While the mark is set the file goes when its last handle closes, also when
+// the process dies: customer data never stays behind in a temporary file.
+bool MarkForDeletion(HANDLE file, bool Delete) {
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = Delete;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info);
+}
+
+// Moves the open file over Path (a full path), replacing what is there.
+bool RenameThroughHandle(HANDLE file, const std::string &path) {
+    const int chars = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (chars <= 1)
+        return false;
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + std::size_t(chars) * sizeof(WCHAR));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(chars - 1) * sizeof(WCHAR);
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, info->FileName, chars);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
 }
 
 // The answer reaches "tolva.xml" only complete: written to the run's own
@@ -161,6 +188,9 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     };
     if (!file)
         return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
+    // A file system that keeps no mark keeps the earlier behaviour: the file
+    // is deleted on every way out but a dying process.
+    const bool marked = MarkForDeletion(file.get(), true);
     DWORD error = ERROR_SUCCESS;
     const bool written = answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {
@@ -185,10 +215,24 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     });
     if (!written)
         return fail(temporary, error);
-    if (!CloseHandle(file.release()))
+    // On the disk before the rename: after a power loss the folder holds the
+    // old answer or the new one, never a renamed file without its data.
+    if (!FlushFileBuffers(file.get()))
+        return fail(temporary, GetLastError());
+    if (marked && !MarkForDeletion(file.get(), false))
         return fail(temporary, GetLastError());
     // One rename on one volume: the folder never lacks tolva.xml, and a
-    // failure leaves the old file exactly as it was.
+    // failure leaves the old file exactly as it was. Through the handle the
+    // file is never without it; where that rename is not available, by name.
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    if (n > 0 && n < MAX_PATH && RenameThroughHandle(file.get(), full)) {
+        moved = true;
+        file.reset();
+        return true;
+    }
+    if (!CloseHandle(file.release()))
+        return fail(temporary, GetLastError());
     if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
         return fail(path, GetLastError());
     moved = true;
@@ -276,14 +320,14 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     body->append("&version=").append(version);
 
     TResponseSink answer;
-    int64_t status = NoHttpStatus;
+    std::string status;
     if (overrideActive)
         ImpApiMain::ReportTiming("Download gestartet: " + TimeOfDay() +
                                  "; Timeout = " + std::to_string(settings.TimeoutSec));
     TImportObserver observer(true, true);
     int32_t result = HttpsRequest({.Server = settings.Server, .ObjectName = settings.Service, .Secure = settings.Secure,
                                    .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = *body,
-                                   .TimeoutSec = settings.TimeoutSec},
+                                   .TimeoutSec = settings.TimeoutSec, .Prompts = !noMessageBoxes},
                                   answer, status, observer);
     // The host may have raised in the closing tick, which cannot throw.
     ImpApiMain::EndIfHostRaised();
@@ -291,7 +335,7 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
 
     if (result != 0) {
-        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + (status == NoHttpStatus ? "" : std::to_string(status)));
+        ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + status);
         return result;
     }
 

@@ -1,7 +1,6 @@
 #include "transport/ImpApiINet.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -27,6 +26,7 @@ constexpr TWinINetApi kRealWinINet = {
     .HttpSendRequestA = IMPAPI_REAL(HttpSendRequestA),
     .InternetErrorDlg = IMPAPI_REAL(InternetErrorDlg),
     .HttpQueryInfoA = IMPAPI_REAL(HttpQueryInfoA),
+    .InternetQueryDataAvailable = IMPAPI_REAL(InternetQueryDataAvailable),
     .InternetReadFile = IMPAPI_REAL(InternetReadFile),
     .InternetCloseHandle = IMPAPI_REAL(InternetCloseHandle),
     .GetLastError = IMPAPI_REAL(GetLastError),
@@ -50,6 +50,8 @@ namespace {
 // the password never goes to a server nobody agreed to.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kChunk = 65535;
+// A redirect's target in a log line: as long as a URL usually gets.
+constexpr std::size_t kMaxUrlInLine = INTERNET_MAX_URL_LENGTH;
 
 // Internet handles close through the table, so that tests see the order.
 struct SeamInternetTraits {
@@ -98,11 +100,34 @@ bool QueryHeader(HINTERNET Request, DWORD InfoLevel, std::string &Value) {
 // 4294967306 would pass a body of 10 bytes).
 int64_t ParseLength(const std::string &Text) { return ParseWideInteger(Text).value_or(-1); }
 
-// The status code as a number; a text that is none gives 0.
-int64_t StatusNumber(const std::string &Text) {
-    uint32_t value = 0;
-    const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
-    return error == std::errc() && end == Text.data() + Text.size() ? value : 0;
+bool EqualsIgnoringCase(std::string_view A, std::string_view B) {
+    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a + 32 : a) == (b >= 'A' && b <= 'Z' ? b + 32 : b);
+           });
+}
+
+// Where the answer came from: the platform follows redirects by itself (and
+// Wine also from HTTPS to plain HTTP). An answer counts as the configured
+// server's only when it came over HTTPS from that host on port 443; a URL that
+// cannot be read counts as another server's. Url gets what the platform said.
+bool AnsweredBySecureServer(HINTERNET Request, const std::string &Server, std::string &Url) {
+    std::string buffer(INTERNET_MAX_URL_LENGTH + 1, '\0');
+    DWORD length = static_cast<DWORD>(buffer.size());
+    bool read = WinINet.InternetQueryOptionA(Request, INTERNET_OPTION_URL, buffer.data(), &length);
+    if (!read && length > buffer.size() && length < (1u << 20)) {
+        buffer.assign(length + 1, '\0');
+        length = static_cast<DWORD>(buffer.size());
+        read = WinINet.InternetQueryOptionA(Request, INTERNET_OPTION_URL, buffer.data(), &length);
+    }
+    if (!read)
+        return false;
+    Url.assign(buffer.data(), strnlen(buffer.data(), std::min<std::size_t>(length, buffer.size())));
+    constexpr std::string_view scheme = "https://";
+    if (Url.size() < scheme.size() || !EqualsIgnoringCase(std::string_view(Url).substr(0, scheme.size()), scheme))
+        return false;
+    const std::string_view rest = std::string_view(Url).substr(scheme.size());
+    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+    return EqualsIgnoringCase(authority, Server) || EqualsIgnoringCase(authority, Server + ":443");
 }
 
 } // namespace
@@ -117,12 +142,13 @@ std::string SystemErrorText(DWORD error) {
     return std::to_string(error);
 }
 
-int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int64_t &Status,
+int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, std::string &StatusText,
                      TRequestObserver &Observer) {
     const std::string &Server = Request.Server, &ObjectName = Request.ObjectName, &Verb = Request.Verb;
     const std::string &AuthUser = Request.AuthUser, &AuthPassword = Request.AuthPassword;
     const std::string &AcceptType = Request.AcceptType, &Headers = Request.Headers;
-    const std::string_view Body = Request.Body;
+    // Never a null pointer, also for a body left unset.
+    const std::string_view Body = Request.Body.data() ? Request.Body : std::string_view("", 0);
     const bool Secure = Request.Secure;
     const int32_t TimeoutSec = Request.TimeoutSec;
     // Lines are composed (and the system error text made) only when one is wanted.
@@ -137,7 +163,7 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
     const auto logText = [&](const char *Text) { log([Text] { return std::string(Text); }); };
 
     int32_t result = errInetUnspecified;
-    Status = NoHttpStatus;
+    StatusText.clear();
     Observer.Begins();
     // Declared before the handles: the caller hears of the end after they are closed.
     const ScopeExit ended([&Observer] { Observer.Ended(); });
@@ -190,6 +216,11 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
                     logSystemError();
                     return errInetRequest;
                 }
+                if (!Request.Prompts) {
+                    logText("InternetErrorDlg: unterdrückt (NoMessageBoxes)");
+                    logText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
+                    return errInetRequest;
+                }
                 LPVOID data = nullptr;
                 const DWORD selection = WinINet.InternetErrorDlg(
                     GetDesktopWindow(), request.get(), error,
@@ -208,10 +239,24 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
             return errInetUnspecified;
         }
 
-        std::string statusText;
-        Status = QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, statusText) ? StatusNumber(statusText) : 200;
-        if (Status != 407)
+        if (!QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
+            StatusText = "200";
+        if (Secure) {
+            std::string url;
+            if (!AnsweredBySecureServer(request.get(), Server, url)) {
+                log([&] {
+                    return "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " +
+                           url.substr(0, kMaxUrlInLine);
+                });
+                return errInetUrlAccess;
+            }
+        }
+        if (StatusText != "407")
             break;
+        if (!Request.Prompts) {
+            logText("HTTP-Fehler 407: Authentifizierung erforderlich.");
+            return errProxyAuth;
+        }
         LPVOID data = nullptr;
         const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
                                                          FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
@@ -228,20 +273,20 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
         connection.reset();
     }
 
-    if (Status == 401 || Status == 403) {
-        log([&] { return "HTTP-Fehler " + std::to_string(Status) + ": Zugriff verweigert."; });
+    if (StatusText == "401" || StatusText == "403") {
+        log([&] { return "HTTP-Fehler " + StatusText + ": Zugriff verweigert."; });
         return errInetAccessDenied;
     }
-    if (Status == 404) {
+    if (StatusText == "404") {
         logText("HTTP-Fehler 404: Die Seite wurde nicht gefunden.");
         return errInetNotFound;
     }
-    if (Status == 503) {
+    if (StatusText == "503") {
         logText("HTTP-Fehler 503: Der Server ist vorübergehend überlastet.");
         return errInetServerBusy;
     }
-    if (Status != 200 && Status != 302) {
-        log([&] { return "HTTP-Fehler: " + std::to_string(Status); });
+    if (StatusText != "200" && StatusText != "302") {
+        log([&] { return "HTTP-Fehler: " + StatusText; });
         return errInetUrlAccess;
     }
 
@@ -258,11 +303,20 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
         // A read that straddled two of the sink's blocks left answer bytes here.
         const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
         for (;;) {
+            // Ask for what has arrived: a read of more waits until that much
+            // came, and a slow link would see no tick, nor its Cancel, meanwhile.
+            // Nothing available is asked for one byte: the end reads 0.
+            DWORD available = 0;
+            if (!WinINet.InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
+                readFailed = true;
+                break;
+            }
+            const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
             DWORD read = 0;
             // Straight into the sink where it has room for a whole read; the
             // buffer only takes a read that would straddle two of its blocks.
-            char *const space = Response.Space(kChunk);
-            if (!WinINet.InternetReadFile(request.get(), space ? space : buffer.get(), kChunk, &read)) {
+            char *const space = Response.Space(toRead);
+            if (!WinINet.InternetReadFile(request.get(), space ? space : buffer.get(), toRead, &read)) {
                 // A body that breaks off is not complete, whatever length it announced.
                 readFailed = true;
                 break;
@@ -270,9 +324,9 @@ int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int6
             if (read == 0)
                 break;
             if (space)
-                Response.Commit(std::min(read, kChunk));
+                Response.Commit(std::min(read, toRead));
             else
-                Response.Append(buffer.get(), std::min(read, kChunk));
+                Response.Append(buffer.get(), std::min(read, toRead));
             Observer.Tick();
             if (Observer.Cancelled()) {
                 logText("Download durch Benutzer abgebrochen");

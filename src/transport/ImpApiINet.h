@@ -27,6 +27,9 @@ struct THttpsRequest {
     // Not copied: the caller owns the text (and wipes it when it is secret).
     std::string_view Body{};
     int32_t TimeoutSec = 0; // 0: the system's timeouts
+    // False for an unattended run: a certificate problem is declined and a
+    // proxy's 407 ends the request, without the platform's prompts.
+    bool Prompts = true;
 };
 
 // How a request reaches its caller while it runs: log lines, a tick after each
@@ -56,14 +59,10 @@ protected:
 // its own catch blocks.
 struct TRequestAborted {};
 
-// No HTTP status: the request was not sent. A status is what WinINet reads, a
-// 32-bit number.
-constexpr int64_t NoHttpStatus = -1;
-
 // Sends one request and appends the answer body to Response. Returns 0 or a
-// transport code (-1001 .. -1015). Status is NoHttpStatus on entry and holds
-// the HTTP status after a successful send.
-int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, int64_t &Status,
+// transport code (-1001 .. -1015). StatusText is emptied on entry and holds
+// the HTTP status as the platform's text after a successful send.
+int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, std::string &StatusText,
                      TRequestObserver &Observer);
 
 // "<code>-<system text>", "12002:Zeitüberschreitung (TimeOut)" or "<code>"
@@ -87,6 +86,7 @@ struct TWinINetApi {
                              DWORD OptionalLength);
     DWORD (*InternetErrorDlg)(HWND Parent, HINTERNET Request, DWORD Error, DWORD Flags, LPVOID *Data);
     BOOL (*HttpQueryInfoA)(HINTERNET Request, DWORD InfoLevel, LPVOID Buffer, LPDWORD Length, LPDWORD Index);
+    BOOL (*InternetQueryDataAvailable)(HINTERNET Request, LPDWORD Available, DWORD Flags, DWORD_PTR Context);
     BOOL (*InternetReadFile)(HINTERNET Request, LPVOID Buffer, DWORD ToRead, LPDWORD Read);
     BOOL (*InternetCloseHandle)(HINTERNET Handle);
     DWORD (*GetLastError)();

@@ -26,20 +26,20 @@ struct InetCall {
     bool secure = false;
     std::string authUser, authPassword, acceptType = "text/plain", headers, body;
     int32_t timeoutSec = 180;
-    bool logToHost = true, showProgress = true;
+    bool logToHost = true, showProgress = true, prompts = true;
 
     InetOutcome Run() const {
         ReportRecorder::reports.clear();
         TResponseSink sink;
         InetOutcome out;
-        int64_t status = 999; // stale
+        std::string status = "999"; // stale
         // Whatever the path, the call must leave the app-starting cursor.
         Framework::SetScreenCursor(IDC_ARROW);
         TImportObserver observer(logToHost, showProgress);
         out.result = HttpsRequest({server, objectName, verb, secure, authUser, authPassword, acceptType, headers, body,
-                                   timeoutSec},
+                                   timeoutSec, prompts},
                                   sink, status, observer);
-        out.status = status == NoHttpStatus ? "" : std::to_string(status);
+        out.status = status;
         out.body = sink.Substr(0, sink.Size());
         for (const Report &r : ReportRecorder::reports) {
             if (r.kind == ckLog) {

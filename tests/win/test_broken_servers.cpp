@@ -221,11 +221,12 @@ ModalScript CertificateUser(const std::vector<int> &Buttons) {
 }
 } // namespace
 
-// Every certificate problem reaches the prompt, also with NoMessageBoxes:
-// nothing is ignored silently. Each server's certificate is self-signed (an
-// unknown issuer); it names the server or another host, and is valid or
-// expired. Under Wine each problem is one prompt after the acceptance of the
-// one before; every prompt declined ends the run with -1014.
+// Every certificate problem reaches the prompt: nothing is ignored silently.
+// Each server's certificate is self-signed (an unknown issuer); it names the
+// server or another host, and is valid or expired. Under Wine each problem is
+// one prompt after the acceptance of the one before; every prompt declined
+// ends the run with -1014. With NoMessageBoxes the first problem is declined
+// without a prompt.
 TEST_F(BrokenServer, EachCertificateProblemIsPromptedAcceptedOrDeclined) {
     const struct {
         const char *certificate;
@@ -251,7 +252,7 @@ TEST_F(BrokenServer, EachCertificateProblemIsPromptedAcceptedOrDeclined) {
         Outcome out;
         {
             ModalScript user = CertificateUser(c.buttons);
-            out = Run();
+            out.result = ImportTest::Run("UserLogin=u\r\nPassword=p");
         }
         std::vector<std::string> expected;
         for (std::size_t i = 0; i + 1 < c.buttons.size(); ++i)
@@ -275,6 +276,22 @@ TEST_F(BrokenServer, EachCertificateProblemIsPromptedAcceptedOrDeclined) {
         lines.erase(lines.begin()); // the override file's line
         EXPECT_EQ(lines, expected) << what;
         EXPECT_EQ(tree.Listing(), "tolva.xml") << what;
+    }
+    for (const char *certificate : {"own-name", "self-signed", "own-name-expired", "expired"}) {
+        PortalServer s(certificate);
+        s.Script(PortalAnswer("<depot/>"));
+        tree.WriteOverride("[Global]\r\nServer=" + s.Address() + "\r\nTimeout=5\r\n");
+        ReportRecorder::reports.clear();
+        ExpectFailedCleanly(Run(), errInetRequest, certificate);
+        std::vector<std::string> lines = Lines();
+        ASSERT_FALSE(lines.empty());
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, (std::vector<std::string>{"InternetErrorDlg: unterdr\xFC" "ckt (NoMessageBoxes)",
+                                                   "Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.",
+                                                   "Datenabruf fehlgeschlagen: \r\nStatus: "}))
+            << certificate;
+        EXPECT_TRUE(s.Requests().empty()) << certificate;
+        EXPECT_EQ(FindWindowA("#32770", "Security Warning"), nullptr);
     }
 }
 
@@ -323,4 +340,17 @@ TEST_F(BrokenServer, ErrorAnswerWithAHugeMessage) {
     EXPECT_EQ(shown, std::string("Fehlermeldung von tolva:\r\n\r\n").size() + 1024) << "the message box";
     EXPECT_LT(out.ms, 5000u);
     EXPECT_EQ(Lines().back(), "Fehlermeldung vom tolva-Server: " + message.substr(0, 1024));
+}
+
+// Unattended: a demand for proxy credentials ends the run without the prompt.
+TEST_F(BrokenServer, ProxyDemandUnattendedEndsWithoutThePrompt) {
+    PortalResponse demand = PortalAnswer("", 407);
+    demand.headers = {{"Proxy-Authenticate", "Basic realm=\"proxy\""}};
+    server.Script(demand);
+    ExpectFailedCleanly(Run(), errProxyAuth, "407");
+    std::vector<std::string> lines = Lines();
+    ASSERT_FALSE(lines.empty());
+    lines.erase(lines.begin());
+    EXPECT_EQ(lines, (std::vector<std::string>{"HTTP-Fehler 407: Authentifizierung erforderlich.",
+                                               "Datenabruf fehlgeschlagen: \r\nStatus: 407"}));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <new>
 
@@ -35,7 +36,56 @@ BOOL WINAPI FillingDisk(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, 
     return FALSE;
 }
 
+// The process dies in the middle of writing the answer.
+BOOL WINAPI DyingWrite(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED Overlapped) {
+    WriteFile(File, Data, Size, Written, Overlapped);
+    TerminateProcess(GetCurrentProcess(), 9);
+    return FALSE;
+}
+constexpr const char *kDyingTarget = "IMPAPI_DYING_TARGET";
+
 } // namespace
+
+// The host that dies: started by the test below, importing into its folder.
+TEST(ImportFailures, DISABLED_HostDiesWhileWriting) {
+    const char *target = std::getenv(kDyingTarget);
+    ASSERT_NE(target, nullptr);
+    InitFrameworkForTests();
+    ImpApiMain::Initialize();
+    ImpApi_tolva_Main::Initialize();
+    ImpApi_tolva_Main::AnswerFileWrite = &DyingWrite;
+    const double last = 1;
+    ExportXML(target, "1", 0, &last, "UserLogin=u\nPassword=p\nNoMessageBoxes=true");
+    ADD_FAILURE() << "the write did not end the process";
+}
+
+// A host killed while the answer is written leaves no temporary file with
+// customer data behind, and the earlier answer as it was.
+TEST(ImportFailures, KilledWhileWritingLeavesNoTemporaryFile) {
+    PortalScene scene;
+    auto &[server, tree] = scene;
+    tree.WriteAnswer("<earlier/>");
+    server.Script(PortalAnswer(std::string(300000, 'x')));
+    SetEnvironmentVariableA(kDyingTarget, tree.Target().c_str());
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self +
+                          "\" --gtest_also_run_disabled_tests --gtest_filter=ImportFailures.DISABLED_HostDiesWhileWriting";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &child));
+    ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_EQ(exitCode, 9u) << "the host died in the write";
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(tree.Listing(), "tolva.xml");
+    EXPECT_EQ(tree.ReadAnswer(), "<earlier/>");
+}
 
 // The disk fills while the answer is written: -20 with a line that names the
 // file and the system's error, the earlier tolva.xml as it was, no temporary

@@ -309,3 +309,54 @@ TEST_F(InetPortal, WithoutProgressWindowTheCancelWishIsNotAsked) {
     EXPECT_EQ(out.body, trickle.body);
     EXPECT_GE(out.ticks, 300 / 65) << "a tick after every chunk";
 }
+
+// A slow link: each piece that arrives ticks, and a Cancel takes effect with
+// the next piece, not once 64 KiB have come.
+TEST_F(InetPortal, CancelOnASlowLinkStopsAtTheNextPiece) {
+    PortalResponse trickle;
+    trickle.body = std::string(29, 's');
+    trickle.chunk = 1;
+    trickle.delay = 0.1;
+    portal.Script(trickle);
+    g_ticks = 0;
+    RegProgrCallback(&ClickingHost);
+    const InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, errDownloadCancelled);
+    EXPECT_EQ(out.ticks, 4);
+    EXPECT_GT(out.body.size(), 0u);
+    EXPECT_LT(out.body.size(), trickle.body.size());
+}
+
+// The platform follows redirects by itself. Over HTTPS an answer that comes
+// over plain HTTP or from another server is refused, and nothing of it read;
+// one from the same server over HTTPS is read as before.
+TEST_F(InetPortal, RedirectsThatLeaveTheSecureServerAreRefused) {
+    PortalServer secure("own-name"), elsewhere;
+    elsewhere.Script(PortalAnswer("elsewhere"));
+    call.server = secure.Address();
+    call.secure = true;
+    PlatformPrompt user(IDOK, "Security Warning");
+    for (int status : {301, 302, 303, 307}) {
+        PortalResponse away = PortalAnswer("", status);
+        away.headers = {{"Location", "http://" + elsewhere.Address() + "/x"}};
+        secure.Script(away);
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(out.result, errInetUrlAccess) << status;
+        EXPECT_EQ(out.body, "") << status;
+        ASSERT_FALSE(out.lines.empty());
+        EXPECT_EQ(out.lines.back(), "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): http://" +
+                                        elsewhere.Address() + "/x")
+            << status;
+    }
+    PortalResponse inside = PortalAnswer("", 302);
+    inside.headers = {{"Location", "https://" + secure.Address() + "/other"}};
+    secure.Script({inside, PortalAnswer("own")});
+    secure.Requests(true);
+    const InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(out.body, "own");
+    const auto requests = secure.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().path, "/other");
+    EXPECT_EQ(requests.back().scheme, "https");
+}

@@ -26,11 +26,14 @@ struct Fake {
     std::deque<DWORD> selections;          // InternetErrorDlg answers
     std::deque<std::optional<std::string>> statuses; // per status query; none: the query fails
     std::optional<std::string> length;     // the Content-Length query
-    std::deque<std::string> chunks;        // then a read of 0 bytes...
+    std::deque<std::string> chunks;        // each available at once; then a read of 0 bytes...
+    bool availableFails = false;
     bool readFailsAtEnd = false, readThrows = false; // ...or a failed or throwing read
     char queryFailsFor = 0;                // security-flag queries fail on handles starting with this letter
     bool optionsThrow = false;
     DWORD securityFlags = 0x100;           // what a working query answers
+    std::string url;                       // where the answer came from; empty: https://<server>/
+    bool urlFails = false;
     DWORD lastError = 5;
     const char *systemText = "Zugriff verweigert.\r\n"; // null: FormatMessageA has none
 
@@ -41,6 +44,7 @@ struct Fake {
 
     std::map<HINTERNET, std::string> names;
     int connections = 0, requests = 0;
+    std::string server;
     HINTERNET Make(const std::string &name) {
         HINTERNET h = reinterpret_cast<HINTERNET>(static_cast<uintptr_t>(0x1000 + names.size()));
         names[h] = name;
@@ -73,8 +77,20 @@ const ImpApiINet::TWinINetApi kFake = {
         return FALSE;
     },
     .InternetQueryOptionA = [](HINTERNET h, DWORD option, LPVOID buffer, LPDWORD length) -> BOOL {
-        EXPECT_EQ(*length, 4u);
         g->calls.push_back("query " + g->Name(h) + " " + std::to_string(option));
+        if (option == INTERNET_OPTION_URL) {
+            const std::string url = g->url.empty() ? "https://" + g->server + "/" : g->url;
+            if (g->urlFails)
+                return FALSE;
+            if (*length <= url.size()) {
+                *length = static_cast<DWORD>(url.size() + 1);
+                return FALSE;
+            }
+            std::memcpy(buffer, url.c_str(), url.size() + 1);
+            *length = static_cast<DWORD>(url.size());
+            return TRUE;
+        }
+        EXPECT_EQ(*length, 4u);
         if (g->queryFailsFor == g->Name(h)[0])
             return FALSE;
         *static_cast<DWORD *>(buffer) = g->securityFlags;
@@ -85,6 +101,7 @@ const ImpApiINet::TWinINetApi kFake = {
         g->calls.push_back("connect " + g->Name(s) + " " + Text(server) + " " + std::to_string(port) + " " +
                            Text(user) + " " + Text(password) + " " + std::to_string(service) + " " +
                            std::to_string(flags) + " " + std::to_string(context));
+        g->server = server;
         return g->connectFails ? nullptr : g->Make("C" + std::to_string(++g->connections));
     },
     .HttpOpenRequestA = [](HINTERNET c, LPCSTR verb, LPCSTR object, LPCSTR version, LPCSTR referrer,
@@ -130,6 +147,11 @@ const ImpApiINet::TWinINetApi kFake = {
         *length = static_cast<DWORD>(value->size());
         return TRUE;
     },
+    .InternetQueryDataAvailable = [](HINTERNET r, LPDWORD available, DWORD flags, DWORD_PTR context) -> BOOL {
+        g->calls.push_back("avail " + g->Name(r) + " " + std::to_string(flags) + " " + std::to_string(context));
+        *available = g->chunks.empty() ? 0 : static_cast<DWORD>(g->chunks.front().size());
+        return !g->availableFails;
+    },
     .InternetReadFile = [](HINTERNET r, LPVOID buffer, DWORD toRead, LPDWORD read) -> BOOL {
         g->calls.push_back("read " + g->Name(r) + " " + std::to_string(toRead));
         if (g->chunks.empty()) {
@@ -138,9 +160,13 @@ const ImpApiINet::TWinINetApi kFake = {
             *read = 0;
             return !g->readFailsAtEnd;
         }
-        std::memcpy(buffer, g->chunks.front().data(), g->chunks.front().size());
-        *read = static_cast<DWORD>(g->chunks.front().size());
-        g->chunks.pop_front();
+        // A read takes no more than it asks for; the rest stays available.
+        std::string &chunk = g->chunks.front();
+        *read = std::min<DWORD>(toRead, static_cast<DWORD>(chunk.size()));
+        std::memcpy(buffer, chunk.data(), *read);
+        chunk.erase(0, *read);
+        if (chunk.empty())
+            g->chunks.pop_front();
         return TRUE;
     },
     .InternetCloseHandle = [](HINTERNET h) -> BOOL {
@@ -224,8 +250,9 @@ TEST_F(InetSeam, EveryCallWithItsArgumentsAndTheClosingOrder) {
                                Lines{"request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] "
                                      "0x84800000 0"},
                                Options("R1"),
-                               Lines{"send R1 'X-A: 1\r\n' 8 'a=1' 3", "info R1 19", "info R1 5", "read R1 65535",
-                                     "read R1 65535", "read R1 65535", "close R1", "close C1", "close S"}));
+                               Lines{"send R1 'X-A: 1\r\n' 8 'a=1' 3", "info R1 19", "query R1 34", "info R1 5",
+                                     "avail R1 0 0", "read R1 4", "avail R1 0 0", "read R1 4", "avail R1 0 0",
+                                     "read R1 1", "close R1", "close C1", "close S"}));
 }
 
 TEST_F(InetSeam, WithoutTimeOutOnlyTheSessionGetsTheRevocationFlag) {
@@ -238,8 +265,8 @@ TEST_F(InetSeam, WithoutTimeOutOnlyTheSessionGetsTheRevocationFlag) {
                   (Lines{"open 'VEKT-ImportApi' 0 null null 0", "query S 31", "set S 31 0x180",
                          "connect S 'portal.example' 80 '' '' 3 0 0",
                          "request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
-                         "send R1 '' 0 '' 0", "info R1 19", "info R1 5", "read R1 65535", "read R1 65535",
-                         "close R1", "close C1", "close S"}))
+                         "send R1 '' 0 '' 0", "info R1 19", "info R1 5", "avail R1 0 0", "read R1 4",
+                         "avail R1 0 0", "read R1 1", "close R1", "close C1", "close S"}))
             << timeout;
     }
 }
@@ -376,8 +403,8 @@ TEST_F(InetSeam, ProxyPromptAnswers) {
               (Lines{"prompt desktop R1 12014 3 null", "close R1", "close C1",
                      "connect S 'portal.example' 80 '' '' 3 0 0",
                      "request C2 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
-                     "send R2 '' 0 '' 0", "info R2 19", "info R2 5", "read R2 65535", "read R2 65535", "close R2",
-                     "close C2", "close S"}));
+                     "send R2 '' 0 '' 0", "info R2 19", "info R2 5", "avail R2 0 0", "read R2 2", "avail R2 0 0",
+                     "read R2 1", "close R2", "close C2", "close S"}));
 
     // Any other answer: the code stays -1001, without a line.
     fake = Fake{.selections = {ERROR_CANCELLED}, .statuses = {"407"}};
@@ -415,7 +442,7 @@ TEST_F(InetSeam, FailedReadIsIncompleteWhateverTheLength) {
 TEST_F(InetSeam, ExceptionWhileReadingPassesAfterCleanUp) {
     fake.readThrows = true;
     TResponseSink sink;
-    int64_t status = 0;
+    std::string status;
     ReportRecorder::reports.clear();
     TImportObserver observer(true, true);
     EXPECT_THROW(HttpsRequest({.Server = "s", .ObjectName = "/", .Secure = false}, sink, status, observer),
@@ -464,4 +491,125 @@ TEST_F(InetSeam, NoLinesWithoutLogToHostOrCallback) {
             EXPECT_EQ(fake.formatCalls, 0) << path;
         }
     }
+}
+
+// The status is its text: only the exact texts carry their meaning, and the
+// lines say what the platform handed back.
+TEST_F(InetSeam, StatusIsComparedAndLoggedAsItsText) {
+    const struct {
+        const char *status;
+        int32_t result;
+    } cases[] = {
+        {"0200", errInetUrlAccess}, {"200 ", errInetUrlAccess}, {"+302", errInetUrlAccess},
+        {"0407", errInetUrlAccess}, {"0404", errInetUrlAccess}, {"OK", errInetUrlAccess},
+        {"", errInetUrlAccess},     {"4294967496", errInetUrlAccess}, // 200 beyond 32 bits
+        {"302", 0},
+    };
+    for (const auto &c : cases) {
+        fake = Fake{.statuses = {c.status}};
+        fake.chunks = {"body"};
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(out.result, c.result) << c.status;
+        EXPECT_EQ(out.status, c.status);
+        EXPECT_EQ(out.lines, c.result ? Lines{"HTTP-Fehler: " + std::string(c.status)} : Lines{}) << c.status;
+        EXPECT_EQ(CallsFrom("prompt"), Lines{}) << c.status;
+    }
+}
+
+TEST_F(InetSeam, BodyLeftUnsetIsSentAsAnEmptyText) {
+    TResponseSink sink;
+    std::string status;
+    TImportObserver observer(false, false);
+    EXPECT_EQ(HttpsRequest({.Server = "s", .Secure = false}, sink, status, observer), 0);
+    EXPECT_EQ(CallsFrom("send").at(0), "send R1 '' 0 '' 0");
+}
+
+// An unattended run: no prompt, the certificate problem declined, the proxy's
+// demand refused.
+TEST_F(InetSeam, WithoutPromptsNoPlatformDialog) {
+    call.prompts = false;
+    for (DWORD error : {ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_CN_INVALID,
+                        ERROR_INTERNET_INVALID_CA}) {
+        fake = Fake{.sendErrors = {error}};
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(out.result, errInetRequest) << error;
+        EXPECT_EQ(out.lines, (Lines{"InternetErrorDlg: unterdr\xFC" "ckt (NoMessageBoxes)",
+                                    "Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer."}));
+        EXPECT_EQ(CallsFrom("prompt"), Lines{});
+        EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
+    }
+    fake = Fake{.statuses = {"407"}};
+    const InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, errProxyAuth);
+    EXPECT_EQ(out.status, "407");
+    EXPECT_EQ(out.lines, Lines{"HTTP-Fehler 407: Authentifizierung erforderlich."});
+    EXPECT_EQ(CallsFrom("prompt"), Lines{});
+    EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
+}
+
+// Each read asks for what has arrived, at most 65,535 bytes; each piece ticks.
+TEST_F(InetSeam, ReadsAskForWhatIsAvailable) {
+    fake.chunks = {"a", std::string(100000, 'b'), "cc"};
+    InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(out.body, "a" + std::string(100000, 'b') + "cc");
+    EXPECT_EQ(out.ticks, 2 + 4);
+    EXPECT_EQ(CallsFrom("avail"), (Lines{"avail R1 0 0", "read R1 1", "avail R1 0 0", "read R1 65535", "avail R1 0 0",
+                                         "read R1 34465", "avail R1 0 0", "read R1 2", "avail R1 0 0", "read R1 1",
+                                         "close R1", "close C1", "close S"}));
+    // A query that fails ends the body like a failed read.
+    fake = Fake{};
+    fake.chunks = {"body"};
+    fake.availableFails = true;
+    out = call.Run();
+    EXPECT_EQ(out.result, errInetIncomplete);
+    EXPECT_EQ(CallsFrom("read"), Lines{});
+}
+
+// Over HTTPS an answer counts only when it came over HTTPS from the server
+// asked, on its port: the platform follows redirects by itself.
+TEST_F(InetSeam, AnswersFromAnotherPlaceThanTheSecureServerAreRefused) {
+    call.secure = true;
+    const std::string longPath = "https://portal.example/" + std::string(3000, 'p');
+    const struct {
+        std::string url;
+        bool stored;
+    } cases[] = {
+        {"https://portal.example/Webservice/vekt.aspx", true},
+        {"HTTPS://Portal.Example:443/other?x", true},
+        {"https://portal.example", true},
+        {longPath, true},
+        {"http://portal.example/Webservice/vekt.aspx", false},
+        {"https://portal.example:8443/", false},
+        {"https://other.example/", false},
+        {"https://portal.example.other/", false},
+        {"https://user@portal.example/", false},
+        {"https:/portal.example/", false},
+    };
+    for (const auto &c : cases) {
+        fake = Fake{};
+        fake.url = c.url;
+        fake.chunks = {"body"};
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(out.result, c.stored ? 0 : errInetUrlAccess) << c.url;
+        EXPECT_EQ(out.body, c.stored ? "body" : "") << c.url;
+        EXPECT_EQ(out.lines, c.stored ? Lines{}
+                                      : Lines{"Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + c.url});
+        if (!c.stored) {
+            EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
+        }
+    }
+    // Where the answer came from is unknown: refused too.
+    fake = Fake{.urlFails = true};
+    InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, errInetUrlAccess);
+    EXPECT_EQ(out.lines, Lines{"Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): "});
+    // Plain HTTP was asked for: nothing to keep.
+    call.secure = false;
+    fake = Fake{};
+    fake.url = "http://elsewhere/";
+    fake.chunks = {"body"};
+    out = call.Run();
+    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(CallsFrom("query R1"), Lines{});
 }

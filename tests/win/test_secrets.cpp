@@ -144,11 +144,21 @@ std::string &ScratchTarget() {
 // WinINet that answers at once and keeps nothing it is given: no system
 // buffer holds the request body.
 int g_reads = 0;
+std::string g_server;
 const ImpApiINet::TWinINetApi kQuietWinINet = {
     .InternetOpenA = [](LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) { return HINTERNET(1); },
     .InternetSetOptionA = [](HINTERNET, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
-    .InternetQueryOptionA = [](HINTERNET, DWORD, LPVOID, LPDWORD) -> BOOL { return FALSE; },
-    .InternetConnectA = [](HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) {
+    // The answer comes from the server asked.
+    .InternetQueryOptionA = [](HINTERNET, DWORD option, LPVOID buffer, LPDWORD length) -> BOOL {
+        const std::string url = "https://" + g_server + "/";
+        if (option != INTERNET_OPTION_URL || *length <= url.size())
+            return FALSE;
+        std::memcpy(buffer, url.c_str(), url.size() + 1);
+        *length = static_cast<DWORD>(url.size());
+        return TRUE;
+    },
+    .InternetConnectA = [](HINTERNET, LPCSTR server, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) {
+        g_server = server;
         return HINTERNET(2);
     },
     .HttpOpenRequestA = [](HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR) {
@@ -156,6 +166,10 @@ const ImpApiINet::TWinINetApi kQuietWinINet = {
     },
     .HttpSendRequestA = [](HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
     .HttpQueryInfoA = [](HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD) -> BOOL { return FALSE; },
+    .InternetQueryDataAvailable = [](HINTERNET, LPDWORD available, DWORD, DWORD_PTR) -> BOOL {
+        *available = g_reads == 0 ? 8 : 0;
+        return TRUE;
+    },
     .InternetReadFile = [](HINTERNET, LPVOID buffer, DWORD, LPDWORD read) -> BOOL {
         *read = g_reads++ == 0 ? 8 : 0;
         std::memcpy(buffer, "<depot/>", *read);

@@ -151,7 +151,7 @@ int Breakdown(const char *server, const char *object, const char *tinyServer, co
         Figure("window.destroy", round, Now() - t);
 
         // Session, connection, request and a one-byte answer: the fixed cost.
-        int64_t status = 0;
+        std::string status;
         TImportObserver quiet(true, false), shows(true, true);
         const auto request = [&](const std::string &Server) {
             return THttpsRequest{.Server = Server, .ObjectName = object, .Secure = false, .Body = body,
@@ -250,7 +250,7 @@ int main(int argc, char **argv) {
         bytes = PlainRead(argv[2], argv[3], mode == "keep" ? &sink : nullptr);
         seconds = Now() - start;
     } else {
-        int64_t status = 0;
+        std::string status;
         // As the import run calls it.
         TImportObserver observer(true, true);
         result = HttpsRequest({.Server = argv[2], .ObjectName = argv[3], .Secure = false, .TimeoutSec = 180}, sink,
