@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "transport/ResponseSink.h"
+#include "core/ResponseSink.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "transport/ResponseSink.h"
+#include "core/ResponseSink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 namespace {
 
