@@ -38,7 +38,7 @@ set(IMPAPI_PASCAL_HOST ${P}/ImpApiHost.exe)
 # The host runs 32-bit like the product; the unit's argument sizes are also
 # checked against the .def, and that check is proven to catch a wrong LastImport.
 add_test(NAME pascal_host COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/pascal_host.py
-         ${CMAKE_SOURCE_DIR} ${IMPAPI_PASCAL_HOST})
+         ${CMAKE_SOURCE_DIR} ${IMPAPI_PASCAL_HOST} ${CMAKE_SOURCE_DIR}/tools/win32/run32)
 set_tests_properties(pascal_host PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop ENVIRONMENT
   "WINEPREFIX=${IMPAPI_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
 add_test(NAME pascal_unit_stdcall_sizes COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/check_unit.py

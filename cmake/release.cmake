@@ -1,10 +1,13 @@
 # The released DLL. The linker writes the full image (with debug information)
-# and its map as symbols/ImpApi_tolva-<version>.dll and .map; the DLL beside
-# them is the same image stripped. A crash address from the field resolves
-# against the full image, whose sections lie at the same addresses.
+# and its map as symbols/ImpApi_tolva-<version>.dll and .map, and a PDB as
+# symbols/ImpApi_tolva-<version>.pdb; the DLL beside them is the same image
+# stripped. A crash address from the field resolves against the full image,
+# whose sections lie at the same addresses. Both images carry a CodeView
+# record whose GUID is the build id (a hash of the image), so Windows
+# debuggers and symbol servers pair a dump with the PDB.
 #
 # Reproducible: no time stamps, a fixed image base (the automatic one hashes
-# the output path), no paths in the image.
+# the output path), no paths in the image, the map or the PDB.
 set(IMPAPI_SYMBOLS ${IMPAPI_DIST}/symbols)
 set(IMPAPI_FULL_NAME ImpApi_tolva-${PROJECT_VERSION})
 if(IMPAPI_ARCH STREQUAL win32)
@@ -39,16 +42,27 @@ foreach(target ${IMPAPI_LIBRARIES} ImpApi_tolva impapi-host)
 endforeach()
 target_link_options(ImpApi_tolva PRIVATE
   -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -Wl,--image-base=${IMPAPI_IMAGE_BASE}
-  ${IMPAPI_NO_SEH} -Wl,--gc-sections -Wl,-Map=${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.map)
+  ${IMPAPI_NO_SEH} -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.map
+  -Wl,--build-id -Wl,--pdb=${IMPAPI_FULL_NAME}.pdb)
 set_target_properties(ImpApi_tolva PROPERTIES PREFIX "" OUTPUT_NAME ${IMPAPI_FULL_NAME}
   RUNTIME_OUTPUT_DIRECTORY ${IMPAPI_SYMBOLS})
 # The .def with the stdcall argument sizes goes beside the DLL for the Pascal unit's check.
 configure_file(${CMAKE_BINARY_DIR}/ImpApi_tolva.def ${IMPAPI_DIST}/ImpApi_tolva.def COPYONLY)
 add_custom_command(TARGET ImpApi_tolva POST_BUILD
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/symbols.py finish ${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.pdb
+    ${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.pdb ${CMAKE_BINARY_DIR}/${IMPAPI_FULL_NAME}.map
+    ${IMPAPI_SYMBOLS}/${IMPAPI_FULL_NAME}.map ${IMPAPI_SYMBOLS} ${CMAKE_BINARY_DIR}
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_STRIP} --strip-all -o ${IMPAPI_DIST}/ImpApi_tolva.dll $<TARGET_FILE:ImpApi_tolva>
   VERBATIM)
 
 if(IMPAPI_TESTS AND IMPAPI_ARCH STREQUAL win64)
   add_test(NAME win32_dll_reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/reproducible.sh ${CMAKE_SOURCE_DIR})
   set_tests_properties(win32_dll_reproducible PROPERTIES TIMEOUT 900)
+  set(full ${CMAKE_SOURCE_DIR}/dist/win32/symbols/${IMPAPI_FULL_NAME})
+  add_test(NAME win32_dll_symbols COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/symbols.py check
+    ${CMAKE_SOURCE_DIR}/dist/win32/ImpApi_tolva.dll ${full}.dll ${full}.pdb)
+  add_test(NAME win32_dll_signature COMMAND ${CMAKE_SOURCE_DIR}/tests/signature.sh ${CMAKE_SOURCE_DIR})
+  # A release whose changes are not written down fails here, not only at ./run dist.
+  add_test(NAME changelog_has_version COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/changelog_check.py
+    ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${PROJECT_VERSION})
 endif()

@@ -7,11 +7,13 @@
  * zero-terminated 8-bit strings in Windows code page 1252. The caller owns
  * every buffer; sizes are given with each function.
  *
- * Every name this header defines starts with IMPAPI_TOLVA_ or ImpApiTolva, so
- * it can be included beside the header of another bank's plug-in, whose
- * exports have the same names. The short names of earlier releases (resOK,
- * TExportXML, the prototypes, ...) are defined only when
- * IMPAPI_TOLVA_SHORT_NAMES is defined before the header is included.
+ * Every name this header defines starts with IMPAPI_TOLVA_ or ImpApiTolva,
+ * and the short names of release 2.1.3 (resOK, TExportXML, ckLog, the
+ * prototypes, ...) stand beside them, so host code written for 2.1.3 compiles
+ * unchanged. A host that includes this header beside another bank's plug-in
+ * header, whose exports have the same names, defines
+ * IMPAPI_TOLVA_NO_SHORT_NAMES before the include and keeps only the prefixed
+ * names.
  */
 #ifndef IMPAPI_TOLVA_H
 #define IMPAPI_TOLVA_H
@@ -61,6 +63,8 @@ enum {
 #define IMPAPI_TOLVA_USER_BUFFER_SIZE 128    /* ApiDataDialog: UserText and PasswordText */
 #define IMPAPI_TOLVA_EXTRA_BUFFER_SIZE 4096  /* ApiDataDialog: ExtraData */
 
+/* The number VersionInfo returns: the version of this export interface. */
+#define IMPAPI_TOLVA_VERSION_INFO 40300
 /* The host version AppVersionCheck accepts at least. */
 #define IMPAPI_TOLVA_MIN_HOST_VERSION 40343
 
@@ -72,7 +76,7 @@ enum {
    from inside the callback. */
 typedef void(__stdcall *ImpApiTolvaProgrCallback)(int32_t Kind, int32_t Number, const char *Text);
 
-/* VersionInfo(): 40300. */
+/* VersionInfo(): IMPAPI_TOLVA_VERSION_INFO (40300). */
 typedef int32_t(__stdcall *ImpApiTolvaVersionInfo)(void);
 /* ImportVersionInfo(Buffer): writes the interface version as a length-prefixed
    string (length byte, no zero) into IMPAPI_TOLVA_VERSION_BUFFER_SIZE bytes. */
@@ -107,7 +111,7 @@ typedef int32_t(__stdcall *ImpApiTolvaApiDataDialog)(char *UserText, char *Passw
 
 #endif /* _WIN32 */
 
-#ifdef IMPAPI_TOLVA_SHORT_NAMES
+#ifndef IMPAPI_TOLVA_NO_SHORT_NAMES
 enum {
     ckProgress = IMPAPI_TOLVA_CK_PROGRESS,
     ckLog = IMPAPI_TOLVA_CK_LOG,
@@ -161,7 +165,7 @@ int32_t __stdcall ExportXML(const char *TargetDir, const char *AdvisorNo, int32_
 int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer);
 int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData);
 #endif /* _WIN32 */
-#endif /* IMPAPI_TOLVA_SHORT_NAMES */
+#endif /* IMPAPI_TOLVA_NO_SHORT_NAMES */
 
 #ifdef __cplusplus
 }

@@ -6,8 +6,9 @@
   DLL by its full path (LoadLibraryEx) and take each function with
   GetProcAddress into a variable of the type below. Texts are zero-terminated
   8-bit strings in code page 1252: PAnsiChar, never PChar (which is
-  PWideChar from Delphi 2009 on). LongInt is 32 bits in every compiler and
-  mode.
+  PWideChar from Delphi 2009 on). 32-bit integers are Int32: LongInt is
+  64 bits in Delphi's 64-bit targets other than Windows (iOS, Linux, macOS),
+  Int32 is 32 bits everywhere.
 
   The argument sizes matter: a stdcall function removes exactly its own
   arguments from the stack. LastImport is a pointer (4 bytes); declared as
@@ -57,34 +58,41 @@ const
   IMPAPI_TOLVA_USER_BUFFER_SIZE = 128;    { ApiDataDialog: UserText and PasswordText }
   IMPAPI_TOLVA_EXTRA_BUFFER_SIZE = 4096;  { ApiDataDialog: ExtraData }
 
+  { The number VersionInfo returns: the version of this export interface. }
+  IMPAPI_TOLVA_VERSION_INFO = 40300;
   { The host version AppVersionCheck accepts at least. }
   IMPAPI_TOLVA_MIN_HOST_VERSION = 40343;
+
+{$IFNDEF FPC}{$IF not Declared(Int32)}
+type
+  Int32 = LongInt; { Delphi versions without Int32 are 32-bit Windows only }
+{$IFEND}{$ENDIF}
 
 type
   { The host's callback. Text is valid during the call only. Dispatch the
     thread's window messages on IMPAPI_TOLVA_CK_PROGRESS (the progress window
     and its Cancel button live on them); never call the plug-in from here. }
-  TImpApiTolvaProgrCallback = procedure(Kind, Number: LongInt; Text: PAnsiChar); stdcall;
+  TImpApiTolvaProgrCallback = procedure(Kind, Number: Int32; Text: PAnsiChar); stdcall;
 
-  { 40300. }
-  TImpApiTolvaVersionInfo = function: LongInt; stdcall;
+  { IMPAPI_TOLVA_VERSION_INFO (40300). }
+  TImpApiTolvaVersionInfo = function: Int32; stdcall;
   { Writes the interface version into Buffer as a ShortString (length byte,
     no zero). }
   TImpApiTolvaImportVersionInfo = procedure(Buffer: PShortString); stdcall;
   { 0 when HostVersion >= IMPAPI_TOLVA_MIN_HOST_VERSION, else -1. }
-  TImpApiTolvaAppVersionCheck = function(HostVersion: LongInt): LongInt; stdcall;
+  TImpApiTolvaAppVersionCheck = function(HostVersion: Int32): Int32; stdcall;
   { Registers (or, with nil, removes) the callback; returns 0. }
-  TImpApiTolvaRegProgrCallback = function(Callback: TImpApiTolvaProgrCallback): LongInt; stdcall;
+  TImpApiTolvaRegProgrCallback = function(Callback: TImpApiTolvaProgrCallback): Int32; stdcall;
   { One import run; returns a result code. LastImport points to the date of
     the last import, 0 for an initial one (nil counts as 0). }
-  TImpApiTolvaExportXML = function(TargetDir, AdvisorNo: PAnsiChar; Reserved: LongInt;
-    LastImport: PDouble; Params: PAnsiChar): LongInt; stdcall;
+  TImpApiTolvaExportXML = function(TargetDir, AdvisorNo: PAnsiChar; Reserved: Int32;
+    LastImport: PDouble; Params: PAnsiChar): Int32; stdcall;
   { Writes the German text of Code into Buffer and returns 0, or returns -1
     and leaves Buffer untouched. }
-  TImpApiTolvaGetExportErrorMsg = function(Code: LongInt; Buffer: PAnsiChar): LongInt; stdcall;
+  TImpApiTolvaGetExportErrorMsg = function(Code: Int32; Buffer: PAnsiChar): Int32; stdcall;
   { The modal access-data dialog: 1 after OK (UserText and PasswordText
     written, ExtraData never), 2 after Cancel (nothing written). }
-  TImpApiTolvaApiDataDialog = function(UserText, PasswordText, ExtraData: PAnsiChar): LongInt; stdcall;
+  TImpApiTolvaApiDataDialog = function(UserText, PasswordText, ExtraData: PAnsiChar): Int32; stdcall;
 
 implementation
 

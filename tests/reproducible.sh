@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The same sources give the same bytes from any checkout path: copies the
 # sources to a folder of another name and depth, builds the 32-bit DLL there
-# and compares it, and its full image with debug information, with the build
-# of this tree.
+# and compares it, its full image with debug information, its map and its PDB
+# with the build of this tree.
 set -euo pipefail
 root=$1
 tmp=$(mktemp -d /tmp/impapi-reproducible.XXXXXX)
@@ -15,7 +15,7 @@ cmake -S "$copy" -B "$copy/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$copy/out" --target ImpApi_tolva >/dev/null
 version=$(cat "$copy/out/version.txt")
 fail=0
-for file in ImpApi_tolva.dll "symbols/ImpApi_tolva-$version.dll"; do
+for file in ImpApi_tolva.dll symbols/ImpApi_tolva-$version.{dll,map,pdb}; do
   if cmp "$root/dist/win32/$file" "$copy/dist/win32/$file"; then
     echo "same bytes: $file"
   else

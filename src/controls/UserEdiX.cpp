@@ -1,6 +1,7 @@
 #include "controls/UserEdiX.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/Framework.h"
 
@@ -96,7 +97,8 @@ std::string TCustomEditEx::GetSelectedText() {
     const int start = GetSelectionStart(), length = GetSelectionLength();
     if (length <= 0)
         return {};
-    const std::string text = Text();
+    std::string text = Text();
+    WipeOnExit wipe(text); // it may be a password
     if (start < 0 || start >= static_cast<int>(text.size()))
         return {};
     return text.substr(start, length);
@@ -116,7 +118,8 @@ int TCustomEditEx::CopySelectedText(char *Buffer, int Size) {
     if (!Buffer || Size <= 0)
         return 0;
     const int start = GetSelectionStart();
-    const std::string text = Text();
+    std::string text = Text();
+    WipeOnExit wipe(text);
     const int available = std::max(0, static_cast<int>(text.size()) - start);
     const int count = std::clamp(std::min(GetSelectionLength(), available), 0, Size - 1);
     std::copy_n(text.data() + std::min<size_t>(start, text.size()), count, Buffer);
@@ -202,17 +205,23 @@ void TCustomEditEx::WndProc(TMessage &m) {
     if (m.Msg == WM_LBUTTONDOWN) {
         // A click takes the focus first, then places the caret: whatever the
         // focus entry selected gives way to the click. A click that cannot
-        // take the focus (another field's check pulled it back) does nothing.
+        // take the focus (another field's check pulled it back) does nothing,
+        // its release included.
         mouseDown_ = true;
         ScopeExit up{[this] { mouseDown_ = false; }};
+        pressRefused_ = false;
         if (!Focused()) {
             ::SetFocus(Handle());
-            if (!Focused())
+            if (!Focused()) {
+                pressRefused_ = true;
                 return;
+            }
         }
         TWinControl::WndProc(m);
         return;
     }
+    if (m.Msg == WM_LBUTTONUP && std::exchange(pressRefused_, false))
+        return;
     // Without text on the clipboard a paste changes nothing (the system edit
     // would still clear the selection of a password field).
     if (m.Msg == WM_PASTE && !IsClipboardFormatAvailable(CF_TEXT))

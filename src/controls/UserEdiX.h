@@ -77,6 +77,8 @@ protected:
     void TextChanged() override;
     void FontChanged() override;
     void DoEnter() override;
+    // The last left press could not take the focus: its release is no event.
+    bool PressRefused() const { return pressRefused_; }
 
     bool hideSelection_ = true;
     bool oemConvert_ = false;
@@ -92,4 +94,5 @@ private:
     bool keptModified_ = false;
     bool fixedHeight_ = true;
     bool mouseDown_ = false;
+    bool pressRefused_ = false;
 };

@@ -122,6 +122,7 @@ bool TCustomUserEdit::DoBeforeTF() {
     if (!OnBeforeTF)
         return false;
     std::string text = Text();
+    WipeOnExit wipe(text); // a refusal lets go of it here
     if (!OnBeforeTF(this, text, editState_))
         return false;
     SetText(std::move(text));
@@ -132,6 +133,7 @@ void TCustomUserEdit::DoAfterTF() {
     if (!OnAfterTF)
         return;
     std::string text = Text();
+    WipeOnExit wipe(text); // should the handler fail
     OnAfterTF(this, text, editState_);
     SetText(std::move(text));
 }
@@ -378,7 +380,9 @@ void TCustomUserEdit::PaintRightAligned(TMessage &m) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
         InflateRect(&r, -1, -1);
     }
-    std::string text = CutShort(Text());
+    std::string text = Text();
+    WipeOnExit wipe(text);
+    text.resize(std::min(text.size(), ShortTextMax));
     if (PasswordChar())
         text.assign(text.size(), PasswordChar());
     SIZE size{};

@@ -499,14 +499,23 @@ void TCustomUserMaskEdit::WndProc(TMessage &m) {
     switch (m.Msg) {
     case WM_SETFOCUS:
         TCustomUserEdit::WndProc(m);
-        if (Focused()) // not when another field's failed check took the focus back
+        if (Focused()) { // not when another field's failed check took the focus back
+            // This field's own failed exit check brings the focus back without
+            // an entry: it is focused all the same.
+            if (HasMask())
+                unfocused_ = false;
             RecheckCaret();
+        }
         return;
     case WM_LBUTTONDOWN:
         TCustomUserEdit::WndProc(m);
         buttonDownX_ = static_cast<short>(LOWORD(m.LParam));
         return;
     case WM_LBUTTONUP:
+        if (PressRefused()) {
+            TCustomUserEdit::WndProc(m); // swallowed there
+            return;
+        }
         TCustomUserEdit::WndProc(m);
         if (HasMask() && HandleAllocated()) {
             const auto [s, e] = Selection();

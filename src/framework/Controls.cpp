@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <utility>
 
 #include "framework/Forms.h"
@@ -360,7 +361,7 @@ void TWinControl::CreateParams(TCreateParams &Params) {
     Params.Width = Width();
     Params.Height = Height();
     Params.WndParent = Parent() ? Parent()->Handle() : nullptr;
-    Params.Caption = TControl::Text();
+    Params.Caption = text_; // wiped by CreateWnd: it may be a password
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams &Params) {
@@ -376,6 +377,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams &Params) {
 
 void TWinControl::CreateWnd() {
     TCreateParams params;
+    WipeOnExit wipe(params.Caption);
     CreateParams(params);
     CreateWindowHandle(params);
     SendMessageA(handle_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
@@ -384,10 +386,16 @@ void TWinControl::CreateWnd() {
             w->HandleNeeded();
 }
 
+// Runs in destructors too, so it allocates nothing it cannot do without:
+// without memory for the kept text the text is lost, the window still goes.
 void TWinControl::DestroyWnd() {
-    StoreText(Text());
-    for (TControl *c : std::vector<TControl *>(children_))
-        if (auto *w = dynamic_cast<TWinControl *>(c))
+    try {
+        StoreText(Text());
+    } catch (const std::bad_alloc &) {
+        StoreText({});
+    }
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        if (auto *w = dynamic_cast<TWinControl *>(children_[i]))
             w->DestroyHandle();
     // The handle stays set while the window is destroyed: its last messages
     // still go to the class's procedure with it. WM_NCDESTROY releases it.
@@ -574,7 +582,7 @@ HBRUSH TWinControl::CtlColor(HDC DC) {
 
 void TWinControl::TextChanged() {
     if (handle_)
-        SetWindowTextA(handle_.get(), TControl::Text().c_str());
+        SetWindowTextA(handle_.get(), text_.c_str()); // no copy: it may be a password
 }
 
 void TWinControl::FontChanged() {

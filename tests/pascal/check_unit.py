@@ -16,7 +16,7 @@ import sys
 
 # Bytes a value of each type takes on the i386 stack. var/out/constref and
 # open arrays pass an address; "const" passes simple types by value, as Delphi does.
-SIZES = {"longint": 4, "integer": 4, "cardinal": 4, "longword": 4, "dword": 4, "pointer": 4,
+SIZES = {"int32": 4, "longint": 4, "integer": 4, "cardinal": 4, "longword": 4, "dword": 4, "pointer": 4,
          "pansichar": 4, "pchar": 4, "pdouble": 4, "pshortstring": 4, "longbool": 4, "single": 4,
          "double": 8, "int64": 8, "qword": 8, "currency": 8, "comp": 8, "extended": 12}
 

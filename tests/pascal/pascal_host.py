@@ -12,7 +12,7 @@ import tempfile
 import urllib.parse
 
 ROOT, HOST = sys.argv[1], sys.argv[2]
-WINE = sys.argv[3:] or ["qemu-i386", "-L", "/", "/usr/lib/wine/wine"]
+WINE = sys.argv[3:] or [os.path.join(ROOT, "tools", "win32", "run32")]
 sys.path.insert(0, os.path.join(ROOT, "tests", "portal"))
 import portal  # noqa: E402
 

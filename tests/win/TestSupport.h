@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#ifndef IMPAPI_TOLVA_SHORT_NAMES
-#define IMPAPI_TOLVA_SHORT_NAMES
-#endif
 #include "ImpApi_tolva.h"
 
 // The DLL under test, loaded with LoadLibrary; unloading and loading again

@@ -108,6 +108,11 @@ TEST_F(FrameworkTest, ExceptionFromAHandlerShowsTheErrorBoxAndTheLoopGoesOn) {
                         }),
                         ConfirmErrorBox("Fertig."), BoxGone(),
                         Do([&] {
+                            form.ThrowText = ""; // an empty text stays empty
+                            PostClick(form.btnThrow->Handle());
+                        }),
+                        ConfirmErrorBox(""), BoxGone(),
+                        Do([&] {
                             form.ThrowText = "Uhr \xE4";
                             form.Timer1->SetEnabled(true);
                         }),

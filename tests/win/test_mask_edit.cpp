@@ -316,6 +316,31 @@ TEST_F(MaskEdit, AFailedCheckFromOutsideTakesTheFocusBackWithoutANewEntry) {
     EXPECT_FALSE(edit->Unfocused());
 }
 
+// The focus comes back without an entry: the field is focused all the same.
+TEST_F(MaskEdit, AVetoedExitLeavesTheBlockCaretAndTheBeep) {
+    edit->OnModifying = [](TComponent *, bool &CanModify) { CanModify = false; };
+    At(0);
+    Chars("1");
+    Press(VK_TAB);
+    ASSERT_EQ(GetFocus(), edit->Handle());
+    EXPECT_FALSE(edit->Unfocused());
+    EXPECT_EQ(At(3), Sel(3, 4));
+    const int beeps = edit->beeps;
+    Chars("x");
+    EXPECT_EQ(edit->beeps, beeps + 1);
+}
+
+// A press refused because another field's exit was vetoed moves no caret.
+TEST_F(MaskEdit, ARefusedPressLeavesTheCaretAlone) {
+    form->eFirst->OnModifying = [](TComponent *, bool &CanModify) { CanModify = false; };
+    form->eFirst->SetFocus();
+    Chars("9");
+    SendMessageA(edit->Handle(), EM_SETSEL, 1, 1);
+    Click(edit->Handle(), CharX(3), 5);
+    ASSERT_EQ(GetFocus(), form->eFirst->Handle());
+    EXPECT_EQ(Selection(edit->Handle()), Sel(1, 1));
+}
+
 TEST_F(MaskEdit, UnfocusedTheCaretIsNoBlock) {
     Press(VK_TAB);
     ASSERT_TRUE(edit->Unfocused());

@@ -9,8 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <stdexcept>
+#include <tuple>
 
+#include "EditTestSupport.h"
 #include "ImportTestSupport.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -28,7 +32,11 @@ static bool g_keepFreed = false;
 // While set, the next allocation of one pointer's size fails (a vector's
 // first element).
 static bool g_failPointerAllocation = false;
+// While set, every allocation fails.
+static bool g_failEveryAllocation = false;
 void *operator new(std::size_t Size) {
+    if (g_failEveryAllocation)
+        throw std::bad_alloc();
     if (g_failPointerAllocation && Size == sizeof(void *)) {
         g_failPointerAllocation = false;
         throw std::bad_alloc();
@@ -103,11 +111,26 @@ std::vector<std::string> CopiesInMemory(const char *Shifted, bool wide = false) 
     return found;
 }
 
-void ExpectNoCopy() {
-    EXPECT_EQ(CopiesInMemory(kShifted), std::vector<std::string>{}) << "the password";
-    EXPECT_EQ(CopiesInMemory(kShifted, true), std::vector<std::string>{}) << "the password UTF16";
-    EXPECT_EQ(CopiesInMemory(kShiftedEncoded), std::vector<std::string>{}) << "the encoded password";
+// The plain password as a text of its own, for a call that takes and wipes it.
+std::string Plain() {
+    char buffer[32];
+    Unshift(kShifted, buffer);
+    std::string text(buffer);
+    SecureZeroMemory(buffer, sizeof buffer);
+    return text;
 }
+
+// Every copy of the password, plain, form-encoded or (with Utf16) UTF-16.
+std::vector<std::string> AllCopies(bool Utf16 = true) {
+    std::vector<std::string> all;
+    for (auto [kind, shifted, wide] : {std::tuple{"plain ", kShifted, false}, std::tuple{"UTF-16 ", kShifted, true},
+                                       std::tuple{"encoded ", kShiftedEncoded, false}})
+        for (const std::string &at : wide && !Utf16 ? std::vector<std::string>{} : CopiesInMemory(shifted, wide))
+            all.push_back(kind + at);
+    return all;
+}
+
+void ExpectNoCopy() { EXPECT_EQ(AllCopies(), std::vector<std::string>{}); }
 
 // WinINet that answers at once and keeps nothing it is given: no system
 // buffer holds the request body.
@@ -133,6 +156,8 @@ const ImpApiINet::TWinINetApi kQuietWinINet = {
     .GetLastError = [] { return DWORD(0); },
     .FormatMessageA = [](DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list *) { return DWORD(0); },
 };
+
+HWND g_dialogShown = nullptr;
 
 class Secrets : public ::testing::Test {
 protected:
@@ -196,6 +221,21 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
     ExpectNoCopy();
 }
 
+// A stored password is shown, not typed: the way from the value to the
+// window copies it too.
+TEST_F(Secrets, NoCopyOfAStoredPasswordAfterTheAccessDataDialog) {
+    char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "",
+         extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
+    Unshift(kShifted, password);
+    ModalScript script({[] { return (g_dialogShown = FindForm("tolva Zugangsdaten")) && IsWindowVisible(g_dialogShown); },
+                        Do([] { PostClick(FindChild(g_dialogShown, "Button", "OK")); })});
+    ASSERT_EQ(ApiDataDialog(user, password, extra), 1);
+    SecureZeroMemory(password, sizeof password);
+    Pump(50);
+    EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
+    ExpectNoCopy();
+}
+
 namespace {
 HWND g_dialog;
 // Once the confirmed dialog hides, the release that follows runs out of memory.
@@ -228,4 +268,105 @@ TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
     EXPECT_STREQ(user, "kennung");
     EXPECT_STREQ(password, "alt");
     Pump(30);
+}
+
+namespace {
+// An edit that holds the password, on a shown form; each path through the
+// edit that reads its text leaves no copy once the form is gone. Our copies
+// are ANSI; Wine's edit converts each ANSI text it is given to UTF-16 in a
+// block of the process heap that it frees unwiped (Windows' edit of an ANSI
+// window keeps ANSI), so UTF-16 copies are not counted here.
+class EditSecrets : public EditFormTest {
+protected:
+    void SetUp() override {
+        EditFormTest::SetUp();
+        g_keepFreed = true;
+    }
+    void TearDown() override { g_keepFreed = false; }
+};
+} // namespace
+
+TEST_F(EditSecrets, NoCopyAfterAnyPathThatReadsTheText) {
+    const struct {
+        const char *name;
+        std::function<void(TEditText &)> use;
+    } cases[] = {
+        {"shown", [](TEditText &) {}},
+        {"window made anew", [](TEditText &e) { e.SetBorderStyle(bsNone); }},
+        {"selected text",
+         [](TEditText &e) {
+             e.SelectWholeText();
+             std::string s = e.GetSelectedText();
+             EXPECT_EQ(s.size(), std::strlen(kShifted));
+             Wipe(s);
+         }},
+        {"copied selection",
+         [](TEditText &e) {
+             e.SelectWholeText();
+             char buffer[32];
+             EXPECT_EQ(e.CopySelectedText(buffer, sizeof buffer), static_cast<int>(std::strlen(kShifted)));
+             SecureZeroMemory(buffer, sizeof buffer);
+         }},
+        {"display handler that declines",
+         [](TEditText &e) {
+             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return false; };
+             e.ResetCheckError();
+         }},
+        {"display handler after formatting that fails",
+         [](TEditText &e) {
+             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return true; }; // keeps the text
+             e.OnAfterTF = [](TComponent *, std::string &, TUserEditState) { throw std::runtime_error("kaputt"); };
+             EXPECT_THROW(e.ResetCheckError(), std::runtime_error);
+             e.OnAfterTF = nullptr;
+         }},
+        {"right-aligned painting",
+         [](TEditText &e) {
+             e.SetAlignment(taRightJustify);
+             RedrawWindow(e.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        form = std::make_unique<EditForm>();
+        a = form->eFirst, b = form->eSecond;
+        const std::vector<std::string> before = AllCopies(false); // those of a case that failed
+        a->SetPasswordChar('*');
+        Show();
+        a->SetText(Plain()); // leaving the field would show its empty value
+        c.use(*a);
+        PumpIdle();
+        Framework::WipeEditWindow(a->Handle());
+        form.reset();
+        Pump(30);
+        std::vector<std::string> left = AllCopies(false);
+        std::erase_if(left, [&](const std::string &at) { return std::ranges::count(before, at) > 0; });
+        EXPECT_EQ(left, std::vector<std::string>{});
+    }
+}
+
+namespace {
+// The release through the queue runs out of memory from its first step on.
+LRESULT CALLBACK FailTheRelease(int Code, WPARAM W, LPARAM L) {
+    const auto *m = reinterpret_cast<const MSG *>(L);
+    if (Code == HC_ACTION && m->message == WM_APP + 0x3F01)
+        g_failEveryAllocation = true;
+    return CallNextHookEx(nullptr, Code, W, L);
+}
+} // namespace
+
+// No exception may leave the window procedure: the form goes all the same.
+TEST_F(EditSecrets, AReleaseWithoutMemoryStillDestroysTheForm) {
+    Show();
+    a->SetText(std::string(40, 'x')); // a text of its own block
+    HWND window = form->Handle();
+    form.release()->Release();
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, FailTheRelease, nullptr, GetCurrentThreadId());
+    MSG msg;
+    for (int i = 0; i < 1000 && IsWindow(window); ++i)
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+            g_failEveryAllocation = false;
+        }
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(IsWindow(window));
 }

@@ -367,6 +367,21 @@ TEST_F(UserEditCycle, MouseEventsAndTheClickAfterAReleaseInside) {
     }
 }
 
+// The other field's vetoed exit keeps the focus: the press on b is refused whole.
+TEST_F(UserEditCycle, APressThatCannotTakeTheFocusGivesNoMouseEvent) {
+    std::vector<std::string> log;
+    b->OnMouseDown = [&](TComponent *, TMouseButton, TShiftState, int, int) { log.push_back("down"); };
+    b->OnMouseUp = [&](TComponent *, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+    b->OnClick = [&](TComponent *) { log.push_back("click"); };
+    a->OnModifying = [](TComponent *, bool &can) { can = false; };
+    Show();
+    TabIntoFirst();
+    Retype("9");
+    Click(b->Handle(), 5, 5);
+    EXPECT_EQ(GetFocus(), a->Handle());
+    EXPECT_EQ(log, std::vector<std::string>{});
+}
+
 TEST_F(UserEditCycle, EscapeRestoresTheLastValueAndNothingIsCheckedAfterwards) {
     a->SetFormatEdit("[%s]");
     a->SetValue("abc");

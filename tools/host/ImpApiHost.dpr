@@ -33,9 +33,13 @@ const
   LOAD_LIBRARY_SEARCH_SYSTEM32 = $800;
   PM_REMOVE = 1;
   WM_CLOSE = $10;
+  WM_QUIT = $12;
   HOST_VERSION = 40343;
 
 function LoadLibraryExA(Name: PAnsiChar; Reserved: PtrUInt; Flags: LongWord): HMODULE; stdcall; external 'kernel32.dll';
+{$IFDEF UNICODE}
+function LoadLibraryExW(Name: PWideChar; Reserved: PtrUInt; Flags: LongWord): HMODULE; stdcall; external 'kernel32.dll';
+{$ENDIF}
 function GetProcAddress(Module: HMODULE; Name: PAnsiChar): Pointer; stdcall; external 'kernel32.dll';
 function FreeLibrary(Module: HMODULE): LongBool; stdcall; external 'kernel32.dll';
 function GetLastError: LongWord; stdcall; external 'kernel32.dll';
@@ -48,6 +52,8 @@ function KillTimer(Wnd: HWND; Id: PtrUInt): LongBool; stdcall; external 'user32.
 function EnumThreadWindows(ThreadId: LongWord; Proc: Pointer; Param: PtrInt): LongBool; stdcall; external 'user32.dll';
 function IsWindowVisible(Wnd: HWND): LongBool; stdcall; external 'user32.dll';
 function PostMessageA(Wnd: HWND; Msg: LongWord; WParam: PtrUInt; LParam: PtrInt): LongBool; stdcall; external 'user32.dll';
+procedure PostQuitMessage(ExitCode: Int32); stdcall; external 'user32.dll';
+function EnableWindow(Wnd: HWND; Enable: LongBool): LongBool; stdcall; external 'user32.dll';
 
 var
   Failures: Integer = 0;
@@ -86,6 +92,12 @@ var
 begin
   while PeekMessageA(Msg, 0, 0, 0, PM_REMOVE) do
   begin
+    if Msg.Message = WM_QUIT then
+    begin
+      { The host's own loop must still see it: post it again and stop here. }
+      PostQuitMessage(Int32(Msg.WParam));
+      Exit;
+    end;
     TranslateMessage(Msg);
     DispatchMessageA(Msg);
   end;
@@ -126,25 +138,43 @@ begin
   EnumThreadWindows(GetCurrentThreadId, @CloseVisible, 0);
 end;
 
+{ The result has the argument's length ("\n" becomes CR LF) and is made at
+  that length at once: a string grown piece by piece would leave freed,
+  unwiped copies of the password behind. }
 function Unescape(const Text: AnsiString): AnsiString;
 var
   I: Integer;
 begin
-  Result := '';
+  SetLength(Result, Length(Text));
   I := 1;
   while I <= Length(Text) do
-  begin
     if (Text[I] = '\') and (I < Length(Text)) and (Text[I + 1] = 'n') then
     begin
-      Result := Result + #13#10;
+      Result[I] := #13;
+      Result[I + 1] := #10;
       Inc(I, 2);
     end
     else
     begin
-      Result := Result + Text[I];
+      Result[I] := Text[I];
       Inc(I);
     end;
-  end;
+end;
+
+procedure Wipe(var S: AnsiString);
+begin
+  if Length(S) > 0 then
+    FillChar(PAnsiChar(S)^, Length(S), 0);
+  S := '';
+end;
+
+{ The DLL takes code page 1252 texts. Under Unicode Delphi ParamStr is a
+  UnicodeString: a character 1252 cannot hold would turn into "?" and name
+  another folder, so such a text is refused instead. }
+function AnsiArgument(const Value: string; out Text: AnsiString): Boolean;
+begin
+  Text := AnsiString(Value);
+  Result := string(Text) = Value;
 end;
 
 function IsFullPath(const Path: AnsiString): Boolean;
@@ -154,7 +184,12 @@ begin
 end;
 
 var
-  DllPath, TargetDir, Params: AnsiString;
+  DllPath: string;
+  TargetDir, Params, Argument: AnsiString;
+  { A window host passes its main window here: it is disabled while an import
+    runs, since the callback dispatches messages and the user could start a
+    second import (which would get -21). This console host has none. }
+  MainWindow: HWND = 0;
   Module: HMODULE;
   VersionInfo: TImpApiTolvaVersionInfo;
   ImportVersionInfo: TImpApiTolvaImportVersionInfo;
@@ -170,7 +205,6 @@ var
   User, Password: array[0..IMPAPI_TOLVA_USER_BUFFER_SIZE - 1] of AnsiChar;
   Extra: array[0..IMPAPI_TOLVA_EXTRA_BUFFER_SIZE - 1] of AnsiChar;
   Timer: PtrUInt;
-  I: Integer;
 begin
   if ParamCount <> 3 then
   begin
@@ -178,14 +212,26 @@ begin
     Halt(2);
   end;
   DllPath := ParamStr(1);
-  TargetDir := ParamStr(2);
-  Params := Unescape(ParamStr(3));
+  if not AnsiArgument(ParamStr(2), TargetDir) then
+  begin
+    WriteLn('the target folder has characters outside code page 1252');
+    Halt(2);
+  end;
+  if not AnsiArgument(ParamStr(3), Argument) then
+  begin
+    WriteLn('the parameters have characters outside code page 1252');
+    Halt(2);
+  end;
+  Params := Unescape(Argument);
+  Wipe(Argument); { the password is in there }
   if not IsFullPath(DllPath) then
   begin
     WriteLn('not a full path: ', DllPath); { never load through the search path }
     Halt(2);
   end;
-  Module := LoadLibraryExA(PAnsiChar(DllPath), 0, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR or LOAD_LIBRARY_SEARCH_SYSTEM32);
+  { The wide call where the path is a UnicodeString: any character of it works. }
+  Module := {$IFDEF UNICODE}LoadLibraryExW(PWideChar(DllPath),{$ELSE}LoadLibraryExA(PAnsiChar(DllPath),{$ENDIF}
+    0, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR or LOAD_LIBRARY_SEARCH_SYSTEM32);
   if Module = 0 then
   begin
     WriteLn(DllPath, ' not loaded (error ', GetLastError, ')');
@@ -208,8 +254,15 @@ begin
       Exit; { through finally: FreeLibrary on every path }
     end;
 
-    { Versions first: a plug-in that refuses this host is not used. }
-    Expect(VersionInfo() = 40300, 'VersionInfo = 40300');
+    { Versions first: a plug-in of another interface, or one that refuses this
+      host, is not used. }
+    Code := VersionInfo();
+    Expect(Code = IMPAPI_TOLVA_VERSION_INFO, 'VersionInfo = ' + IntText(IMPAPI_TOLVA_VERSION_INFO));
+    if Code <> IMPAPI_TOLVA_VERSION_INFO then
+    begin
+      ExitCode := 1;
+      Exit;
+    end;
     FillChar(Version, SizeOf(Version), $FF);
     ImportVersionInfo(@Version);
     WriteLn('ImportVersionInfo = ', Version);
@@ -225,9 +278,15 @@ begin
 
     Expect(RegProgrCallback(@Report) = 0, 'RegProgrCallback = 0');
     LastImport := 0;
-    Code := ExportXML(PAnsiChar(TargetDir), '4711', 0, @LastImport, PAnsiChar(Params));
-    for I := 1 to Length(Params) do { the password was in there }
-      Params[I] := #0;
+    if MainWindow <> 0 then
+      EnableWindow(MainWindow, False);
+    try
+      Code := ExportXML(PAnsiChar(TargetDir), '4711', 0, @LastImport, PAnsiChar(Params));
+    finally
+      if MainWindow <> 0 then
+        EnableWindow(MainWindow, True);
+    end;
+    Wipe(Params); { the password was in there }
     WriteLn('ExportXML = ', Code, ', ', LogLines, ' protocol lines, ', Pulses, ' progress pulses');
     Expect(Code = IMPAPI_TOLVA_RES_OK, 'ExportXML = 0');
     Expect((LogLines > 0) and (Pulses > 0), 'the callback received protocol lines and progress pulses');

@@ -14,13 +14,17 @@
 // What it shows:
 // - the DLL is loaded by its full path only (the folder of this program),
 //   never through the DLL search path, and its own imports come from System32;
-// - VersionInfo and AppVersionCheck come first: a plug-in that refuses this
-//   host is not used;
+// - VersionInfo and AppVersionCheck come first: a plug-in of another
+//   interface, or one that refuses this host, is not used;
 // - the callback dispatches the thread's window messages on each progress
 //   pulse, so the progress window is drawn and its Cancel button works;
+// - the host's own UI is disabled while an import runs (the callback
+//   dispatches messages, so the user could start a second one), and a
+//   DPI-aware host makes its thread DPI-unaware around the plug-in's calls
+//   (its windows are laid out for 96 dpi);
 // - FreeLibrary on every path (the library is held by a scope object);
 // - the password is wiped from the host's buffers once it has been handed
-//   over.
+//   over, and no copy of it is left behind as a string grows.
 #include <windows.h>
 
 #include <cstdio>
@@ -128,8 +132,15 @@ void PrintMessage(const Plugin &plugin, int32_t code) {
 bool CheckVersions(const Plugin &plugin) {
     unsigned char version[IMPAPI_TOLVA_VERSION_BUFFER_SIZE] = {};
     plugin.ImportVersionInfo(version);
-    std::printf("VersionInfo       = %ld\n", static_cast<long>(plugin.VersionInfo()));
+    const int32_t interfaceVersion = plugin.VersionInfo();
+    std::printf("VersionInfo       = %ld\n", static_cast<long>(interfaceVersion));
     std::printf("ImportVersionInfo = %.*s\n", version[0], reinterpret_cast<char *>(version + 1));
+    if (interfaceVersion != IMPAPI_TOLVA_VERSION_INFO) {
+        // Another interface: its exports may take other arguments.
+        std::fprintf(stderr, "the plug-in has interface %ld, this host knows %d\n",
+                     static_cast<long>(interfaceVersion), IMPAPI_TOLVA_VERSION_INFO);
+        return false;
+    }
     const int32_t check = plugin.AppVersionCheck(kHostVersion);
     std::printf("AppVersionCheck(%ld) = %ld\n", static_cast<long>(kHostVersion), static_cast<long>(check));
     if (check != 0)
@@ -171,8 +182,12 @@ void __stdcall Report(int32_t kind, int32_t number, const char *text) {
     std::printf("\n");
 }
 
+// The result never grows beyond the argument's length ("\n" becomes two
+// characters): reserved at once, it is never moved, so no unwiped copy of a
+// password is freed on the way.
 std::string Unescape(const char *text) {
     std::string out;
+    out.reserve(std::strlen(text));
     for (const char *p = text; *p; ++p) {
         if (p[0] == '\\' && p[1] == 'n') {
             out += "\r\n";
@@ -183,6 +198,58 @@ std::string Unescape(const char *text) {
     }
     return out;
 }
+
+// While an import runs the host's own UI is off: the callback dispatches
+// messages, and a second import started from the UI would get -21. A window
+// host passes its main window; this console host has none, so only the guard
+// against a second import remains.
+class ImportRunning {
+public:
+    explicit ImportRunning(HWND mainWindow) : window_(mainWindow) {
+        running_ = !busy_;
+        busy_ = true;
+        if (window_)
+            EnableWindow(window_, FALSE);
+    }
+    ~ImportRunning() {
+        if (window_)
+            EnableWindow(window_, TRUE);
+        if (running_)
+            busy_ = false;
+    }
+    ImportRunning(const ImportRunning &) = delete;
+    ImportRunning &operator=(const ImportRunning &) = delete;
+    bool Started() const { return running_; }
+
+private:
+    static inline bool busy_ = false;
+    HWND window_;
+    bool running_;
+};
+
+// The plug-in's windows are laid out at 96 dpi. A per-monitor DPI-aware host
+// makes its thread DPI-unaware around the plug-in's calls, so Windows scales
+// them (Windows 10 1607 and later; elsewhere nothing changes).
+class DpiUnaware {
+public:
+    DpiUnaware() {
+        using Set = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
+        set_ = reinterpret_cast<Set>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+        if (set_)
+            old_ = set_(DPI_AWARENESS_CONTEXT_UNAWARE);
+    }
+    ~DpiUnaware() {
+        if (set_ && old_)
+            set_(old_);
+    }
+    DpiUnaware(const DpiUnaware &) = delete;
+    DpiUnaware &operator=(const DpiUnaware &) = delete;
+
+private:
+    DPI_AWARENESS_CONTEXT(WINAPI *set_)(DPI_AWARENESS_CONTEXT) = nullptr;
+    DPI_AWARENESS_CONTEXT old_ = nullptr;
+};
 
 int Import(const Plugin &plugin, int argc, char **argv) {
     if (argc < 5) {
@@ -198,7 +265,13 @@ int Import(const Plugin &plugin, int argc, char **argv) {
         SecureZeroMemory(argv[i], std::strlen(argv[i])); // the password is in there
         std::printf("ExportXML #%d:\n", i - 3);
         g_pulses = 0;
-        result = plugin.ExportXML(dir.c_str(), "4711", 0, &lastImport, params.c_str());
+        {
+            ImportRunning running(nullptr);
+            DpiUnaware dpi;
+            result = running.Started()
+                         ? plugin.ExportXML(dir.c_str(), "4711", 0, &lastImport, params.c_str())
+                         : IMPAPI_TOLVA_ERR_INTERNAL;
+        }
         Wipe(params);
         std::printf("  progress pulses: %d\n  result ", g_pulses);
         PrintMessage(plugin, result);
@@ -226,7 +299,11 @@ int DataDialog(const Plugin &plugin, int argc, char **argv) {
     }
     if (argc > 3)
         SecureZeroMemory(argv[3], std::strlen(argv[3]));
-    const int32_t result = plugin.ApiDataDialog(user, password, extra);
+    int32_t result;
+    {
+        DpiUnaware dpi;
+        result = plugin.ApiDataDialog(user, password, extra);
+    }
     // Serve the queue once, as a host's message loop would: the dialog is released there.
     DispatchMessages();
     std::printf("ApiDataDialog = %ld\n  UserText     = ", static_cast<long>(result));

@@ -10,8 +10,8 @@ loopback portal and turns the BMPs it writes into small palette PNGs.
       fails unless DIR holds a picture of every window, each of the size the
       window has today (a layout change needs new pictures)
 
-RUNNER is the command that runs a Windows program (wine64, or qemu-i386 with
-the 32-bit wine). The PNGs carry no time stamp or other varying data, so the
+RUNNER is the command that runs a Windows program (wine64, or tools/win32/run32
+for a 32-bit one). The PNGs carry no time stamp or other varying data, so the
 same windows give the same bytes.
 """
 import argparse
