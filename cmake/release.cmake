@@ -30,7 +30,7 @@ endforeach()
 set_target_properties(ImpApi_tolva impapi-host PROPERTIES CXX_LINKER_LAUNCHER ${IMPAPI_WIN32_THREADS})
 
 # The stack protector's guard without libssp, which would seed it under the loader lock.
-target_sources(ImpApi_tolva PRIVATE src/plugin/StackGuard.cpp)
+target_sources(ImpApi_tolva PRIVATE src/dll/StackGuard.cpp)
 
 # Hardened, and no source or build paths in the image, debug information
 # included. Small: the plug-in's time goes into waiting for the portal and the

@@ -15,63 +15,23 @@ set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # whatever links it needs libssp.
 add_link_options(-fstack-protector-strong)
 
+# The layers above the core, each on the ones below it (README, "Reading the code").
 # The small Windows base: the handle template, the scope guard, the user's collation.
-add_library(impapi_base STATIC src/base/Locale.cpp)
-target_link_libraries(impapi_base PUBLIC impapi_pure)
-impapi_layer(impapi_base HEADERS base/Handles.h base/Locale.h)
-
+impapi_layer(impapi_base base ON impapi_core)
 # The window framework. Forms, controls and standard controls know each other
 # (a form owns controls, a control finds its form); they are one library, and
 # what stands above sees only these headers.
-add_library(impapi_framework STATIC
-  src/framework/Framework.cpp
-  src/framework/Controls.cpp
-  src/framework/Forms.cpp
-  src/framework/StdCtrls.cpp
-)
-target_link_libraries(impapi_framework PUBLIC impapi_base user32 gdi32)
-impapi_layer(impapi_framework HEADERS
-  framework/Framework.h framework/Controls.h framework/Forms.h framework/StdCtrls.h)
-
-add_library(impapi_controls STATIC
-  src/controls/UserEdiX.cpp
-  src/controls/UserEdit.cpp
-  src/controls/EditText.cpp
-  src/controls/UserMaskEdit.cpp
-)
-target_link_libraries(impapi_controls PUBLIC impapi_framework)
-impapi_layer(impapi_controls HEADERS controls/UserEdiX.h controls/UserEdit.h controls/UserMaskEdit.h)
-
-add_library(impapi_dialogs STATIC
-  src/dialogs/ImpApiDownloadProgress.cpp
-  src/dialogs/ImpApi_tolva_PwDlg.cpp
-  src/dialogs/ImpApi_tolva_DpNr_Dlg.cpp
-  src/dialogs/ImpApi_tolva_Dlg.cpp
-)
-target_link_libraries(impapi_dialogs PUBLIC impapi_controls shell32)
-impapi_layer(impapi_dialogs HEADERS
-  dialogs/ImpApiDownloadProgress.h dialogs/ImpApi_tolva_PwDlg.h dialogs/ImpApi_tolva_DpNr_Dlg.h
-  dialogs/ImpApi_tolva_Dlg.h)
-
-# The transport: on the pure core and the base only. It reports through an
+impapi_layer(impapi_framework framework ON impapi_base LINK user32 gdi32)
+impapi_layer(impapi_controls controls ON impapi_framework)
+impapi_layer(impapi_dialogs dialogs ON impapi_controls LINK shell32)
+# The transport: on the core and the base only. It reports through an
 # observer its caller supplies.
-add_library(impapi_transport STATIC src/transport/ImpApiINet.cpp)
-target_link_libraries(impapi_transport PUBLIC impapi_base wininet)
-impapi_layer(impapi_transport HEADERS transport/ImpApiINet.h)
-
+impapi_layer(impapi_transport transport ON impapi_base LINK wininet)
 # The plug-in on top: the static library the DLL and the white-box tests link.
-add_library(impapi STATIC
-  src/plugin/ImpApiMain.cpp
-  src/plugin/ImpApi_tolva_Main.cpp
-  src/plugin/ImpApi_tolva_Run.cpp
-  src/plugin/ImportObserver.cpp
-  src/plugin/HostCall.cpp
-)
-target_link_libraries(impapi PUBLIC impapi_dialogs impapi_transport advapi32)
-impapi_layer(impapi HEADERS plugin/ImpApiMain.h plugin/ImpApi_tolva_Main.h plugin/ImportObserver.h
-  plugin/HostCall.h plugin/StackGuard.h)
+impapi_layer(impapi plugin ON impapi_dialogs impapi_transport LINK advapi32)
+target_include_directories(impapi PUBLIC ${CMAKE_BINARY_DIR}/generated)
 # Every library of the plug-in's code, for the release flags.
-set(IMPAPI_LIBRARIES impapi_pure impapi_base impapi_framework impapi_controls impapi_dialogs impapi_transport impapi)
+get_property(IMPAPI_LIBRARIES GLOBAL PROPERTY IMPAPI_LAYERS)
 
 # Export names: undecorated; on i686 each maps to its stdcall symbol, so a
 # changed signature fails the link instead of exporting a wrong entry point.
@@ -91,11 +51,13 @@ foreach(entry IN LISTS IMPAPI_EXPORTS)
 endforeach()
 file(WRITE ${CMAKE_BINARY_DIR}/ImpApi_tolva.def "${IMPAPI_DEF}")
 
+# The DLL (src/dll): DllMain, the stack guard (cmake/release.cmake), the version resource.
 add_library(ImpApi_tolva SHARED
-  src/plugin/DllMain.cpp
-  src/plugin/version.rc
+  src/dll/DllMain.cpp
+  src/dll/version.rc
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)
+impapi_publish(ImpApi_tolva dll PRIVATE)
 target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
 
 add_executable(impapi-host tools/host/impapi-host.cpp)
@@ -115,6 +77,22 @@ if(IMPAPI_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   add_subdirectory(${IMPAPI_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   enable_testing()
+  # A link probe per layer: every object of the layer, linked with only the
+  # layers below it into a DLL that allows no undefined symbol, so a call
+  # upward fails to link. Run by ctest, one link at a time per tree.
+  foreach(layer IN LISTS IMPAPI_LIBRARIES)
+    get_target_property(folder ${layer} IMPAPI_FOLDER)
+    add_library(impapi_probe_${folder} SHARED EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/cmake/probe.c)
+    target_link_libraries(impapi_probe_${folder} PRIVATE
+      -Wl,--whole-archive $<TARGET_FILE:${layer}> -Wl,--no-whole-archive ${layer})
+    target_link_options(impapi_probe_${folder} PRIVATE ${IMPAPI_STATIC_LINK} -Wl,--no-undefined)
+    set_target_properties(impapi_probe_${folder} PROPERTIES CXX_LINKER_LAUNCHER ${IMPAPI_WIN32_THREADS}
+      C_LINKER_LAUNCHER ${IMPAPI_WIN32_THREADS} LINKER_LANGUAGE CXX
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/probes RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/probes)
+    add_test(NAME ${IMPAPI_ARCH}_layer_${folder}
+             COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target impapi_probe_${folder})
+    set_tests_properties(${IMPAPI_ARCH}_layer_${folder} PROPERTIES RESOURCE_LOCK build_${IMPAPI_ARCH})
+  endforeach()
   add_subdirectory(tests/win)
   if(IMPAPI_ARCH STREQUAL win64)
     include(cmake/pascal.cmake)

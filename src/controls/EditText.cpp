@@ -1,7 +1,7 @@
 // TEditText: the validated edit whose value, default and bounds are texts.
 #include <algorithm>
 
-#include "controls/EditTextFormat.h"
+#include "core/EditTextFormat.h"
 #include "controls/UserEdit.h"
 #include "base/Locale.h"
 #include "framework/Framework.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controls/EditTextFormat.h"
+#include "core/EditTextFormat.h"
 
 namespace {
 // The colours of a disabled edit, read once per load of the module.

@@ -6,7 +6,7 @@
 #include <optional>
 #include <tuple>
 
-#include "controls/EditTextFormat.h"
+#include "core/EditTextFormat.h"
 
 namespace {
 class TSystemAnsiLetters final : public TAnsiLetters {

@@ -11,7 +11,7 @@
 // follow the mask (the edit text always holds the mask's literals).
 #include <string>
 
-#include "controls/MaskFunctions.h"
+#include "core/MaskFunctions.h"
 #include "controls/UserEdit.h"
 
 // The system's letter tests and case conversion for the ANSI code page.

@@ -68,5 +68,3 @@ void HideDownloadProgress() noexcept {
 }
 
 bool DownloadCancelled() noexcept { return g_frmDownloadProgress && g_frmDownloadProgress->Cancelled(); }
-
-TfrmDownloadProgress *OpenDownloadProgress() noexcept { return g_frmDownloadProgress; }

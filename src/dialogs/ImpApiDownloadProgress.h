@@ -31,6 +31,3 @@ public:
 private:
     bool FCancelled = false;
 };
-
-// The open window, or none.
-TfrmDownloadProgress *OpenDownloadProgress() noexcept;

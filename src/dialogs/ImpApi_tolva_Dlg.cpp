@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "ImpApi_tolva.h"
-#include "base/Texts.h"
+#include <ImpApi_tolva.h>
+#include "core/Texts.h"
 #include "framework/Framework.h"
 
 namespace {
@@ -59,10 +59,7 @@ TdlgProviderDataEdit::TdlgProviderDataEdit() { LoadLayout(Layout); }
 TdlgProviderDataEdit::~TdlgProviderDataEdit() { FormDestroy(this); }
 
 void TdlgProviderDataEdit::FormShow(TComponent *) {
-    // Through the export, so the label shows exactly what a host reads.
-    unsigned char version[IMPAPI_VERSION_BUFFER_SIZE];
-    ImportVersionInfo(version);
-    lbSSVersion->SetText(std::string(reinterpret_cast<const char *>(version + 1), version[0]));
+    lbSSVersion->SetText(VersionText);
     eUser->SetValue(CutShort(UserText));
     ePassword->SetValue(CutShort(PasswordText));
 }

@@ -26,6 +26,8 @@ public:
     TLabel *Label4 = nullptr;
     TLabel *Label5 = nullptr;
 
+    // The interface version the label shows: the plug-in hands it in.
+    std::string VersionText;
     std::string UserText;
     std::string PasswordText;
     std::string ExtraData;

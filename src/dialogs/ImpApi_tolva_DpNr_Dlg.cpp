@@ -1,6 +1,6 @@
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 namespace {
 using D = TImpApi_DepotNr_Dlg;

@@ -1,6 +1,6 @@
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 #include "framework/Framework.h"
 
 namespace {

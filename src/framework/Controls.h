@@ -71,7 +71,6 @@ public:
     TComponent &operator=(const TComponent &) = delete;
 
     std::string Name;
-    intptr_t Tag = 0;
 
     TComponent *Owner() const { return owner_; }
     const std::vector<TComponent *> &Components() const { return components_; }

@@ -137,8 +137,6 @@ void TForm::VisibleChanged() {
             OnShow(this);
         ShowWindow(window, SW_SHOWNORMAL);
     } else if (HandleAllocated()) {
-        if (OnHide)
-            OnHide(this);
         ShowWindow(Handle(), SW_HIDE);
     }
 }
@@ -208,13 +206,6 @@ void TForm::Close() {
         Hide();
     else if (action == caFree)
         Release();
-}
-
-void TForm::SetActiveControl(TWinControl *Control) {
-    if (Control)
-        Control->SetFocus();
-    else
-        active_ = nullptr;
 }
 
 void TForm::SelectNext(TWinControl *From, bool Forward) {

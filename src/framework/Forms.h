@@ -109,7 +109,6 @@ public:
     static void DestroyReleased() noexcept;
 
     TWinControl *ActiveControl() const { return active_; }
-    void SetActiveControl(TWinControl *Control);
     // Moves the focus to the next (or previous) focusable control in tab order.
     void SelectNext(TWinControl *From, bool Forward);
     // Tab, Enter and Escape of the form's controls. True when consumed.
@@ -121,7 +120,7 @@ public:
     // The owner window of the form's window; none by default.
     HWND OwnerWindow = nullptr;
 
-    TNotifyEvent OnCreate, OnShow, OnHide;
+    TNotifyEvent OnCreate, OnShow;
     TCloseEvent OnClose;
 
 protected:

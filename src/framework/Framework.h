@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 // The characters WM_CHAR brings for keys that type no letter.
 namespace CharCode {

@@ -222,8 +222,6 @@ void TShape::ColorChanged() {
 
 // ---- TTimer
 
-TTimer::~TTimer() { window_.reset(); }
-
 void TTimer::SetEnabled(bool v) {
     enabled_ = v;
     Update();

@@ -101,7 +101,6 @@ protected:
 class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent *Owner) : TComponent(Owner) {}
-    ~TTimer() override;
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool v);
     unsigned Interval() const { return interval_; }

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 
 // Calls Callback(Kind, Number, Text). False when it returned; true when it
 // raised, with the exception's record in Raised (its chained record dropped).

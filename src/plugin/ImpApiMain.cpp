@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 #include "plugin/HostCall.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 #include "transport/ImpApiINet.h"
 
 namespace ImpApiMain {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 #include "dialogs/ImpApi_tolva_Dlg.h"
 #include "plugin/ImpApiMain.h"
-#include "plugin/ResultTexts.h"
+#include "core/ResultTexts.h"
 
 namespace ImpApi_tolva_Main {
 namespace {
@@ -99,6 +99,10 @@ void CopyBack(char *Buffer, const std::string &Text, std::size_t Limit) {
 extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData) {
     try {
         auto dialog = std::make_unique<TdlgProviderDataEdit>();
+        // Through the export, so the label shows exactly what a host reads.
+        unsigned char version[IMPAPI_VERSION_BUFFER_SIZE];
+        ImportVersionInfo(version);
+        dialog->VersionText.assign(reinterpret_cast<const char *>(version + 1), version[0]);
         dialog->UserText = UserText ? UserText : "";
         dialog->PasswordText = PasswordText ? PasswordText : "";
         dialog->ExtraData = ExtraData ? ExtraData : "";

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ImpApiVersion.h"
+#include "plugin/ImpApiVersion.h"
 
 namespace ImpApi_tolva_Main {
 

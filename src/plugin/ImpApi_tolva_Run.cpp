@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 #include "base/Locale.h"
-#include "base/Texts.h"
+#include "core/Texts.h"
 #include "base/Handles.h"
 #include "dialogs/ImpApi_tolva_PwDlg.h"
-#include "plugin/AnswerScan.h"
+#include "core/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
 #include "plugin/ImportObserver.h"
-#include "plugin/IniInteger.h"
-#include "plugin/ParamText.h"
+#include "core/IntegerText.h"
+#include "core/ParamText.h"
 #include "transport/ImpApiINet.h"
 
 namespace ImpApi_tolva_Main {

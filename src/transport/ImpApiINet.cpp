@@ -6,10 +6,10 @@
 #include <memory>
 #include <utility>
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 #include "base/Handles.h"
-#include "base/Texts.h"
-#include "plugin/IniInteger.h"
+#include "core/Texts.h"
+#include "core/IntegerText.h"
 
 namespace ImpApiINet {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "transport/FormValue.h"
-#include "transport/ResponseSink.h"
-#include "transport/TransportTexts.h"
+#include "core/FormValue.h"
+#include "core/ResponseSink.h"
+#include "core/TransportTexts.h"
 
 // What one request sends. Verb, the credentials and the accept type keep the
 // values every import uses unless a caller sets them.

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/AnswerScan.h"
+#include "core/AnswerScan.h"
 
 struct StringText {
     std::string_view s;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "controls/EditTextFormat.h"
+#include "core/EditTextFormat.h"
 
 TEST(ExpandTextFormat, TextConversionsWithFlagsWidthAndPrecision) {
     struct Case {

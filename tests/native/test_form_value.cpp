@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "transport/FormValue.h"
+#include "core/FormValue.h"
 
 TEST(EncodeFormValue, KnownValues) {
     struct Case {

@@ -3,9 +3,9 @@
 #include <cctype>
 
 #include "StringText.h"
-#include "plugin/AnswerScan.h"
-#include "plugin/IniInteger.h"
-#include "plugin/ParamText.h"
+#include "core/AnswerScan.h"
+#include "core/IntegerText.h"
+#include "core/ParamText.h"
 
 namespace {
 bool AsciiEqualsIgnoringCase(std::string_view a, std::string_view b) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/MaskFunctions.h"
+#include "core/MaskFunctions.h"
 
 namespace {
 // ASCII letters plus the German umlauts and sharp s of CP1252, as the

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "transport/ResponseSink.h"
+#include "core/ResponseSink.h"
 
 namespace {
 
@@ -46,9 +46,9 @@ TEST(ResponseSink, EmptySink) {
     sink.Append("", 0);
     EXPECT_EQ(sink.Size(), 0u);
     EXPECT_EQ(Written(sink), "");
-    EXPECT_EQ(sink.Find("a"), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("a"), NotFound);
     EXPECT_EQ(sink.Find(""), 0u);
-    EXPECT_EQ(sink.Find("", 1), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("", 1), NotFound);
     EXPECT_TRUE(sink.StartsWith(""));
     EXPECT_FALSE(sink.StartsWith("<"));
     EXPECT_EQ(sink.Substr(0, 10), "");
@@ -62,11 +62,11 @@ TEST(ResponseSink, FindsTheFirstOccurrenceAlsoAcrossBoundaries) {
     EXPECT_EQ(sink.Find("<"), 0u);
     EXPECT_EQ(sink.Find("<", 1), 7u);
     EXPECT_EQ(sink.Find("</error>"), 26u); // ends exactly at the end
-    EXPECT_EQ(sink.Find("</error>", 27), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("</error>", 27), NotFound);
     EXPECT_EQ(sink.Find("<error><number>17</number></error>"), 0u);
-    EXPECT_EQ(sink.Find("<error><number>17</number></error>x"), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("<error><number>17</number></error>x"), NotFound);
     EXPECT_EQ(sink.Find("", 34), 34u);
-    EXPECT_EQ(sink.Find("r", 100), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("r", 100), NotFound);
     EXPECT_EQ(sink.Substr(7, 8), "<number>");
     EXPECT_EQ(sink.Substr(30, 100), "ror>");
     EXPECT_EQ(sink.Substr(34, 1), "");
@@ -83,7 +83,7 @@ TEST(ResponseSink, OverlappingAndPartialMatches) {
     EXPECT_EQ(sink.Find("aaab", 2), 7u);
     EXPECT_EQ(sink.Find("aaaaab"), 5u);
     EXPECT_EQ(sink.Find("ba"), 4u);
-    EXPECT_EQ(sink.Find("bb"), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("bb"), NotFound);
 }
 
 // Short texts in small blocks, and texts long enough for the search to go
@@ -108,7 +108,7 @@ TEST(ResponseSink, AgreesWithAContiguousStringOnRandomInput) {
                 c = "ab\0"[rng() % 3];
             const size_t from = rng() % (text.size() + 2);
             const size_t expected = text.find(needle, from);
-            ASSERT_EQ(sink.Find(needle, from), expected == std::string::npos ? TResponseSink::npos : expected)
+            ASSERT_EQ(sink.Find(needle, from), expected == std::string::npos ? NotFound : expected)
                 << "block " << blockSize << " from " << from;
             ASSERT_EQ(sink.Substr(from, q), from < text.size() ? text.substr(from, q) : "");
         }
@@ -129,7 +129,7 @@ TEST(ResponseSink, ClearEmptiesAndTheSinkIsUsableAgain) {
     sink.Clear();
     EXPECT_EQ(sink.Size(), 0u);
     EXPECT_EQ(Written(sink), "");
-    EXPECT_EQ(sink.Find("secret"), TResponseSink::npos);
+    EXPECT_EQ(sink.Find("secret"), NotFound);
     sink.Append("new", 3);
     EXPECT_EQ(Written(sink), "new");
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ImpApi_tolva.h"
-#include "plugin/ResultTexts.h"
-#include "transport/TransportTexts.h"
+#include "core/ResultTexts.h"
+#include "core/TransportTexts.h"
 
 // The texts are compiled as CP1252: pin the bytes of a few umlauts.
 TEST(ResultTexts, UmlautsAreSingleCp1252Bytes) {

@@ -30,8 +30,8 @@
 #include "plugin/ImportObserver.h"
 #include "dialogs/ImpApiDownloadProgress.h"
 #include "transport/ImpApiINet.h"
-#include "plugin/AnswerScan.h"
-#include "plugin/IniInteger.h"
+#include "core/AnswerScan.h"
+#include "core/IntegerText.h"
 
 #include "BenchSupport.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "../StringText.h"
-#include "transport/ResponseSink.h"
+#include "core/ResponseSink.h"
 
 namespace {
 void Check(bool ok) {

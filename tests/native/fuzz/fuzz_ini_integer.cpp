@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/IniInteger.h"
+#include "core/IntegerText.h"
 
 namespace {
 void Check(bool ok) {

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "controls/MaskFunctions.h"
+#include "core/MaskFunctions.h"
 
 namespace {
 class AsciiLetters final : public TAnsiLetters {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "plugin/ParamText.h"
+#include "core/ParamText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string_view in(reinterpret_cast<const char *>(data), size);

@@ -1,7 +1,7 @@
-#include "plugin/ResultTexts.h"
+#include "core/ResultTexts.h"
 
-#include "ImpApi_tolva.h"
-#include "transport/TransportTexts.h"
+#include <ImpApi_tolva.h>
+#include "core/TransportTexts.h"
 
 std::optional<std::string> ResultText(int32_t Code, std::string_view PortalErrorNumber,
                                       std::string_view PortalErrorMessage) {

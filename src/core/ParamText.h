@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 using NameEqualsFn = std::function<bool(std::string_view, std::string_view)>;
 

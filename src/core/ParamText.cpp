@@ -1,4 +1,4 @@
-#include "plugin/ParamText.h"
+#include "core/ParamText.h"
 
 std::string ParamValue(std::string_view Params, std::string_view Name, const NameEqualsFn &NameEquals) {
     std::size_t start = 0;

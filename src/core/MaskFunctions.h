@@ -11,7 +11,7 @@
 #include <optional>
 #include <string_view>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 inline constexpr std::size_t MaxMaskLength = ShortTextMax;
 

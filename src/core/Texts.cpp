@@ -1,4 +1,4 @@
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "controls/EditTextFormat.h"
+#include "core/EditTextFormat.h"
 
 #include <algorithm>
 

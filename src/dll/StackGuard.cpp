@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "plugin/StackGuard.h"
+#include "dll/StackGuard.h"
 
 extern "C" {
 

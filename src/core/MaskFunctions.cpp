@@ -1,4 +1,4 @@
-#include "controls/MaskFunctions.h"
+#include "core/MaskFunctions.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "plugin/IniInteger.h"
+#include "core/IntegerText.h"
 
 namespace {
 int DigitValue(char c, int base) {

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Texts.h"
+
 class TResponseSink {
 public:
-    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
     // Sixteen whole reads of the transport (65,535 bytes each) fill a block
     // exactly, so that each read finds room for itself (about 1 MiB).
     static constexpr std::size_t DefaultBlockSize = 16 * 65535;
@@ -35,7 +35,7 @@ public:
     std::size_t Size() const { return size_; }
 
     // Position of the first occurrence of Needle at or after From, also across
-    // block boundaries; npos if there is none. An empty Needle is found at From
+    // block boundaries; NotFound if there is none. An empty Needle is found at From
     // (if From <= Size()).
     std::size_t Find(std::string_view Needle, std::size_t From = 0) const;
     bool StartsWith(std::string_view Prefix) const;

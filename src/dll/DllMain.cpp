@@ -6,7 +6,7 @@
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
-#include "plugin/StackGuard.h"
+#include "dll/StackGuard.h"
 
 // Not protected itself: it changes the guard while it runs.
 extern "C" __attribute__((no_stack_protector)) BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason,

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 // Expands Pattern with Value as the argument of every %s conversion (flag "-"
 // left-justifies, a width pads with blanks, ".n" takes at most n characters;

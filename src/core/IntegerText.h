@@ -1,6 +1,7 @@
 #pragma once
-// Integer values of the override file: decimal, or hexadecimal written with a
-// leading "0x"/"0X" (at least one digit after it) or "$". Pure.
+// Integers in text: the override file's values and the lengths a server
+// announces. Decimal, or hexadecimal written with a leading "0x"/"0X" (at
+// least one digit after it) or "$".
 #include <cstdint>
 #include <optional>
 #include <string_view>

@@ -7,6 +7,11 @@
 // values, masks, messages, the target folder) hold at most this many characters.
 inline constexpr std::size_t ShortTextMax = 255;
 
+// The position of a search that found nothing, in every search of the code:
+// the same value as std::string_view::npos, so a view's and the answer's
+// results compare alike.
+inline constexpr std::size_t NotFound = std::string_view::npos;
+
 inline std::string CutShort(std::string_view Text, std::size_t Max = ShortTextMax) {
     return std::string(Text.substr(0, Max));
 }

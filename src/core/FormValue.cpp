@@ -1,4 +1,4 @@
-#include "transport/FormValue.h"
+#include "core/FormValue.h"
 
 namespace {
 bool IsAsciiAlnum(unsigned char c) {

@@ -1,13 +1,13 @@
 #pragma once
 // Reading the portal's answer: the error answer's elements and the
 // continuation block. Pure and generic over the answer's storage: Text needs
-// Size(), StartsWith(prefix), Find(needle, from) (npos when absent) and
+// Size(), StartsWith(prefix), Find(needle, from) (NotFound when absent) and
 // Substr(pos, count).
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-inline constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+#include "core/Texts.h"
 
 // Only an answer whose first seven characters are "<error>" is an error answer.
 template <class Text> bool IsErrorAnswer(const Text &Answer) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 // The most the host's message buffer receives: a short text and the zero.
 inline constexpr std::size_t MaxMessageChars = ShortTextMax;

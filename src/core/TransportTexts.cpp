@@ -1,6 +1,6 @@
-#include "transport/TransportTexts.h"
+#include "core/TransportTexts.h"
 
-#include "ImpApi_tolva.h"
+#include <ImpApi_tolva.h>
 
 std::string TransportErrorText(int32_t Code) {
     switch (Code) {

@@ -1,4 +1,4 @@
-#include "transport/ResponseSink.h"
+#include "core/ResponseSink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "base/Texts.h"
+#include "core/Texts.h"
 
 namespace {
 
-// Position of the first Needle (not empty) in Text, or npos. With SSE2 (every
+// Position of the first Needle (not empty) in Text, or NotFound. With SSE2 (every
 // x64 build) sixteen positions are tested at a time on the needle's first and
 // last byte, which skips an answer's bytes several times faster than
 // Boyer-Moore-Horspool on XML full of the tags' letters; elsewhere
@@ -36,7 +36,7 @@ std::size_t Search(std::string_view Text, std::string_view Needle) {
     const std::string_view rest = Text.substr(i);
     const auto hit = std::search(rest.begin(), rest.end(),
                                  std::boyer_moore_horspool_searcher(Needle.begin(), Needle.end()));
-    return hit == rest.end() ? std::string_view::npos : i + static_cast<std::size_t>(hit - rest.begin());
+    return hit == rest.end() ? NotFound : i + static_cast<std::size_t>(hit - rest.begin());
 }
 
 } // namespace
@@ -90,7 +90,7 @@ std::size_t TResponseSink::BlockAt(std::size_t Pos, std::size_t &Start) const {
 
 std::size_t TResponseSink::Find(std::string_view Needle, std::size_t From) const {
     if (From > size_ || Needle.size() > size_ - From)
-        return Needle.empty() && From <= size_ ? From : npos;
+        return Needle.empty() && From <= size_ ? From : NotFound;
     if (Needle.empty())
         return From;
     std::size_t start;
@@ -100,16 +100,16 @@ std::size_t TResponseSink::Find(std::string_view Needle, std::size_t From) const
         // A match that lies wholly inside this block comes before any that
         // straddles its end.
         const std::size_t hit = Search(block.substr(offset), Needle);
-        if (hit != std::string_view::npos)
+        if (hit != NotFound)
             return start + offset + hit;
         const std::size_t end = start + block.size();
         const std::size_t tail = std::max(start + offset, end - std::min(end - start, Needle.size() - 1));
         const std::string straddle = Substr(tail, end - tail + Needle.size() - 1);
         const std::size_t across = straddle.find(Needle);
-        if (across != std::string::npos && tail + across < end)
+        if (across != NotFound && tail + across < end)
             return tail + across;
     }
-    return npos;
+    return NotFound;
 }
 
 bool TResponseSink::StartsWith(std::string_view Prefix) const {

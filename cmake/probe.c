@@ -1,0 +1,2 @@
+/* The link probes' own object: nothing, the layer under test brings the rest. */
+typedef int impapi_probe_empty;
