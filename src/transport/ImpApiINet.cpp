@@ -130,6 +130,249 @@ bool AnsweredBySecureServer(HINTERNET Request, const std::string &Server, std::s
     return EqualsIgnoringCase(authority, Server) || EqualsIgnoringCase(authority, Server + ":443");
 }
 
+// What a status other than 407 means: the code and the log line.
+struct TStatusRule {
+    const char *Status;
+    int32_t Code;
+    const char *Line; // nullptr: no line
+};
+constexpr TStatusRule kStatusRules[] = {
+    {"200", resOK, nullptr},
+    {"302", resOK, nullptr},
+    {"401", errInetAccessDenied, "HTTP-Fehler 401: Zugriff verweigert."},
+    {"403", errInetAccessDenied, "HTTP-Fehler 403: Zugriff verweigert."},
+    {"404", errInetNotFound, "HTTP-Fehler 404: Die Seite wurde nicht gefunden."},
+    {"503", errInetServerBusy, "HTTP-Fehler 503: Der Server ist vorübergehend überlastet."},
+};
+
+enum class TBodyEnd { Complete, Failed, Cancelled };
+
+// One call of HttpsRequest: the request, where its lines go and its handles
+// (closed request first, session last).
+struct TCall {
+    const THttpsRequest &Req;
+    TResponseSink &Response;
+    std::string &StatusText;
+    TRequestObserver &Observer;
+    // Shared by all handles of the call (see IgnoreRevocation).
+    DWORD SecurityFlags = 0;
+    TInternetHandle Session{}, Connection{}, Request{};
+
+    // Lines are composed (and the system error text made) only when one is wanted.
+    template <class F> void Log(F Line) const {
+        if (Observer.WantsLog())
+            Observer.Log(Line());
+    }
+    void LogText(const char *Text) const { Log([Text] { return std::string(Text); }); }
+    void LogSystemError() const {
+        const DWORD error = WinINet.GetLastError();
+        Log([error] { return "WinINet-Systemfehler: " + SystemErrorText(error); });
+    }
+
+    // Takes a freshly opened handle: a failure is logged, a handle gets the
+    // timeouts and keeps revocation unchecked (the session's always, the
+    // others only with a timeout, as they always had).
+    bool Open(TInternetHandle &Handle, HINTERNET Opened, bool IsSession) {
+        Handle = TInternetHandle(Opened);
+        if (!Handle) {
+            LogSystemError();
+            return false;
+        }
+        if (Req.TimeoutSec > 0)
+            SetTimeouts(Handle.get(), Req.TimeoutSec);
+        if (IsSession || Req.TimeoutSec > 0)
+            IgnoreRevocation(Handle.get(), SecurityFlags);
+        return true;
+    }
+
+    int32_t OpenSession() {
+        return Open(Session, WinINet.InternetOpenA("VEKT-ImportApi", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
+                    true)
+                   ? resOK
+                   : errInetSession;
+    }
+
+    int32_t OpenRequest() {
+        if (!Open(Connection,
+                  WinINet.InternetConnectA(Session.get(), Req.Server.c_str(),
+                                           Req.Secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT,
+                                           Req.AuthUser.c_str(), Req.AuthPassword.c_str(), INTERNET_SERVICE_HTTP, 0, 0),
+                  false))
+            return errInetConnect;
+        LPCSTR acceptTypes[2] = {Req.AcceptType.c_str(), nullptr};
+        if (!Open(Request,
+                  WinINet.HttpOpenRequestA(Connection.get(), Req.Verb.c_str(), Req.ObjectName.c_str(), nullptr,
+                                           nullptr, acceptTypes,
+                                           kRequestFlags | (Req.Secure ? INTERNET_FLAG_SECURE : 0), 0),
+                  false))
+            return errInetService;
+        return resOK;
+    }
+
+    // The certificate prompt; true when the user accepts and the request goes again.
+    bool CertificateAccepted(DWORD Error) const {
+        if (!Req.Prompts) {
+            LogText("InternetErrorDlg: unterdrückt (NoMessageBoxes)");
+            LogText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
+            return false;
+        }
+        LPVOID data = nullptr;
+        const DWORD selection = WinINet.InternetErrorDlg(
+            GetDesktopWindow(), Request.get(), Error,
+            FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+            &data);
+        Log([selection] { return "InternetErrorDlg: Selection = " + std::to_string(selection); });
+        if (selection != ERROR_SUCCESS && selection != ERROR_INTERNET_FORCE_RETRY) {
+            LogText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
+            return false;
+        }
+        return true;
+    }
+
+    int32_t SendUntilAccepted() const {
+        // Never a null pointer, also for a body left unset.
+        const std::string_view body = Req.Body.data() ? Req.Body : std::string_view("", 0);
+        while (!WinINet.HttpSendRequestA(Request.get(), Req.Headers.c_str(), static_cast<DWORD>(Req.Headers.size()),
+                                         const_cast<char *>(body.data()), static_cast<DWORD>(body.size()))) {
+            const DWORD error = WinINet.GetLastError();
+            if (error != ERROR_INTERNET_SEC_CERT_DATE_INVALID && error != ERROR_INTERNET_SEC_CERT_CN_INVALID &&
+                error != ERROR_INTERNET_INVALID_CA) {
+                LogSystemError();
+                return errInetRequest;
+            }
+            if (!CertificateAccepted(error))
+                return errInetRequest;
+        }
+        return resOK;
+    }
+
+    int32_t Send() const {
+        try {
+            return SendUntilAccepted();
+        } catch (const TRequestAborted &) {
+            throw;
+        } catch (...) {
+            LogText("WinINet-Exception (HttpSendRequest)");
+            return errInetUnspecified;
+        }
+    }
+
+    bool FromSecureServer() const {
+        std::string url;
+        if (AnsweredBySecureServer(Request.get(), Req.Server, url))
+            return true;
+        Log([&] { return "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + url.substr(0, kMaxUrlInLine); });
+        return false;
+    }
+
+    // The proxy's prompt after a 407; resOK when it asks to send again.
+    int32_t ProxyRetry() const {
+        if (!Req.Prompts) {
+            LogText("HTTP-Fehler 407: Authentifizierung erforderlich.");
+            return errProxyAuth;
+        }
+        LPVOID data = nullptr;
+        const DWORD selection =
+            WinINet.InternetErrorDlg(GetDesktopWindow(), Request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
+                                     FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS, &data);
+        if (selection == ERROR_SUCCESS) {
+            LogText("HTTP-Fehler 407: Authentifizierung erforderlich.");
+            return errProxyAuth;
+        }
+        return selection == ERROR_INTERNET_FORCE_RETRY ? resOK : errInetUnspecified;
+    }
+
+    // Connection, request and send, until the answer is no proxy's 407.
+    int32_t Exchange() {
+        for (;;) {
+            if (const int32_t failed = OpenRequest(); failed != resOK)
+                return failed;
+            if (const int32_t failed = Send(); failed != resOK)
+                return failed;
+            if (!QueryHeader(Request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
+                StatusText = "200";
+            if (Req.Secure && !FromSecureServer())
+                return errInetUrlAccess;
+            if (StatusText != "407")
+                return resOK;
+            if (const int32_t refused = ProxyRetry(); refused != resOK)
+                return refused;
+            // Retry with credentials: a fresh connection and request. The old
+            // connection is closed too rather than left open until the end.
+            Request.reset();
+            Connection.reset();
+        }
+    }
+
+    int32_t CheckStatus() const {
+        for (const TStatusRule &rule : kStatusRules) {
+            if (StatusText != rule.Status)
+                continue;
+            if (rule.Line)
+                LogText(rule.Line);
+            return rule.Code;
+        }
+        Log([&] { return "HTTP-Fehler: " + StatusText; });
+        return errInetUrlAccess;
+    }
+
+    TBodyEnd ReadAll() {
+        // The caller's progress display closes however the reading ends, also
+        // when its first tick throws.
+        const ScopeExit bodyEnded([this] { Observer.BodyEnded(); });
+        Observer.BodyBegins();
+        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
+        // A read that straddled two of the sink's blocks left answer bytes here.
+        const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
+        for (;;) {
+            // Ask for what has arrived: a read of more waits until that much
+            // came, and a slow link would see no tick, nor its Cancel, meanwhile.
+            // Nothing available is asked for one byte: the end reads 0.
+            DWORD available = 0;
+            if (!WinINet.InternetQueryDataAvailable(Request.get(), &available, 0, 0))
+                return TBodyEnd::Failed;
+            const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
+            DWORD read = 0;
+            // Straight into the sink where it has room for a whole read; the
+            // buffer only takes a read that would straddle two of its blocks.
+            char *const space = Response.Space(toRead);
+            // A body that breaks off is not complete, whatever length it announced.
+            if (!WinINet.InternetReadFile(Request.get(), space ? space : buffer.get(), toRead, &read))
+                return TBodyEnd::Failed;
+            if (read == 0)
+                return TBodyEnd::Complete;
+            if (space)
+                Response.Commit(std::min(read, toRead));
+            else
+                Response.Append(buffer.get(), std::min(read, toRead));
+            Observer.Tick();
+            if (Observer.Cancelled()) {
+                LogText("Download durch Benutzer abgebrochen");
+                return TBodyEnd::Cancelled;
+            }
+        }
+    }
+
+    int32_t ReadBody() {
+        std::string lengthText;
+        const int64_t expectedLength =
+            QueryHeader(Request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText) ? ParseLength(lengthText) : 0;
+        const TBodyEnd end = ReadAll();
+        if (end == TBodyEnd::Cancelled)
+            return errDownloadCancelled;
+        const std::size_t size = Response.Size();
+        if (end == TBodyEnd::Failed || size == 0 ||
+            (expectedLength > 0 && static_cast<uint64_t>(size) != static_cast<uint64_t>(expectedLength))) {
+            Log([size] {
+                return "Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen (" +
+                       std::to_string(size) + " Bytes geladen)";
+            });
+            return errInetIncomplete;
+        }
+        return resOK;
+    }
+};
+
 } // namespace
 
 std::string SystemErrorText(DWORD error) {
@@ -144,207 +387,16 @@ std::string SystemErrorText(DWORD error) {
 
 int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, std::string &StatusText,
                      TRequestObserver &Observer) {
-    const std::string &Server = Request.Server, &ObjectName = Request.ObjectName, &Verb = Request.Verb;
-    const std::string &AuthUser = Request.AuthUser, &AuthPassword = Request.AuthPassword;
-    const std::string &AcceptType = Request.AcceptType, &Headers = Request.Headers;
-    // Never a null pointer, also for a body left unset.
-    const std::string_view Body = Request.Body.data() ? Request.Body : std::string_view("", 0);
-    const bool Secure = Request.Secure;
-    const int32_t TimeoutSec = Request.TimeoutSec;
-    // Lines are composed (and the system error text made) only when one is wanted.
-    const auto log = [&](auto Line) {
-        if (Observer.WantsLog())
-            Observer.Log(Line());
-    };
-    const auto logSystemError = [&] {
-        const DWORD error = WinINet.GetLastError();
-        log([error] { return "WinINet-Systemfehler: " + SystemErrorText(error); });
-    };
-    const auto logText = [&](const char *Text) { log([Text] { return std::string(Text); }); };
-
-    int32_t result = errInetUnspecified;
     StatusText.clear();
     Observer.Begins();
     // Declared before the handles: the caller hears of the end after they are closed.
     const ScopeExit ended([&Observer] { Observer.Ended(); });
-
-    TInternetHandle session(WinINet.InternetOpenA("VEKT-ImportApi", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) {
-        logSystemError();
-        return errInetSession;
-    }
-    DWORD securityFlags = 0;
-    if (TimeoutSec > 0)
-        SetTimeouts(session.get(), TimeoutSec);
-    IgnoreRevocation(session.get(), securityFlags);
-
-    TInternetHandle connection, request;
-    for (;;) {
-        connection = TInternetHandle(WinINet.InternetConnectA(session.get(), Server.c_str(),
-                                                              Secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT,
-                                                              AuthUser.c_str(), AuthPassword.c_str(),
-                                                              INTERNET_SERVICE_HTTP, 0, 0));
-        if (!connection) {
-            logSystemError();
-            return errInetConnect;
-        }
-        if (TimeoutSec > 0) {
-            SetTimeouts(connection.get(), TimeoutSec);
-            IgnoreRevocation(connection.get(), securityFlags);
-        }
-
-        LPCSTR acceptTypes[2] = {AcceptType.c_str(), nullptr};
-        request = TInternetHandle(WinINet.HttpOpenRequestA(connection.get(), Verb.c_str(), ObjectName.c_str(), nullptr,
-                                                           nullptr, acceptTypes,
-                                                           kRequestFlags | (Secure ? INTERNET_FLAG_SECURE : 0), 0));
-        if (!request) {
-            logSystemError();
-            return errInetService;
-        }
-        if (TimeoutSec > 0) {
-            SetTimeouts(request.get(), TimeoutSec);
-            IgnoreRevocation(request.get(), securityFlags);
-        }
-
-        try {
-            // The certificate prompt: as long as the user accepts, send again.
-            while (!WinINet.HttpSendRequestA(request.get(), Headers.c_str(), static_cast<DWORD>(Headers.size()),
-                                             const_cast<char *>(Body.data()), static_cast<DWORD>(Body.size()))) {
-                const DWORD error = WinINet.GetLastError();
-                if (error != ERROR_INTERNET_SEC_CERT_DATE_INVALID && error != ERROR_INTERNET_SEC_CERT_CN_INVALID &&
-                    error != ERROR_INTERNET_INVALID_CA) {
-                    logSystemError();
-                    return errInetRequest;
-                }
-                if (!Request.Prompts) {
-                    logText("InternetErrorDlg: unterdrückt (NoMessageBoxes)");
-                    logText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
-                    return errInetRequest;
-                }
-                LPVOID data = nullptr;
-                const DWORD selection = WinINet.InternetErrorDlg(
-                    GetDesktopWindow(), request.get(), error,
-                    FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-                    &data);
-                log([selection] { return "InternetErrorDlg: Selection = " + std::to_string(selection); });
-                if (selection != ERROR_SUCCESS && selection != ERROR_INTERNET_FORCE_RETRY) {
-                    logText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
-                    return errInetRequest;
-                }
-            }
-        } catch (const TRequestAborted &) {
-            throw;
-        } catch (...) {
-            logText("WinINet-Exception (HttpSendRequest)");
-            return errInetUnspecified;
-        }
-
-        if (!QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
-            StatusText = "200";
-        if (Secure) {
-            std::string url;
-            if (!AnsweredBySecureServer(request.get(), Server, url)) {
-                log([&] {
-                    return "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " +
-                           url.substr(0, kMaxUrlInLine);
-                });
-                return errInetUrlAccess;
-            }
-        }
-        if (StatusText != "407")
-            break;
-        if (!Request.Prompts) {
-            logText("HTTP-Fehler 407: Authentifizierung erforderlich.");
-            return errProxyAuth;
-        }
-        LPVOID data = nullptr;
-        const DWORD selection = WinINet.InternetErrorDlg(GetDesktopWindow(), request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                                                         FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
-                                                         &data);
-        if (selection == ERROR_SUCCESS) {
-            logText("HTTP-Fehler 407: Authentifizierung erforderlich.");
-            return errProxyAuth;
-        }
-        if (selection != ERROR_INTERNET_FORCE_RETRY)
-            return result;
-        // Retry with credentials: a fresh connection and request. The old
-        // connection is closed too rather than left open until the end.
-        request.reset();
-        connection.reset();
-    }
-
-    if (StatusText == "401" || StatusText == "403") {
-        log([&] { return "HTTP-Fehler " + StatusText + ": Zugriff verweigert."; });
-        return errInetAccessDenied;
-    }
-    if (StatusText == "404") {
-        logText("HTTP-Fehler 404: Die Seite wurde nicht gefunden.");
-        return errInetNotFound;
-    }
-    if (StatusText == "503") {
-        logText("HTTP-Fehler 503: Der Server ist vorübergehend überlastet.");
-        return errInetServerBusy;
-    }
-    if (StatusText != "200" && StatusText != "302") {
-        log([&] { return "HTTP-Fehler: " + StatusText; });
-        return errInetUrlAccess;
-    }
-
-    std::string lengthText;
-    const int64_t expectedLength = QueryHeader(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)
-                                       ? ParseLength(lengthText) : 0;
-    bool readFailed = false;
-    {
-        // The caller's progress display closes however the reading ends, also
-        // when its first tick throws.
-        const ScopeExit bodyEnded([&Observer] { Observer.BodyEnded(); });
-        Observer.BodyBegins();
-        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
-        // A read that straddled two of the sink's blocks left answer bytes here.
-        const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
-        for (;;) {
-            // Ask for what has arrived: a read of more waits until that much
-            // came, and a slow link would see no tick, nor its Cancel, meanwhile.
-            // Nothing available is asked for one byte: the end reads 0.
-            DWORD available = 0;
-            if (!WinINet.InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
-                readFailed = true;
-                break;
-            }
-            const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
-            DWORD read = 0;
-            // Straight into the sink where it has room for a whole read; the
-            // buffer only takes a read that would straddle two of its blocks.
-            char *const space = Response.Space(toRead);
-            if (!WinINet.InternetReadFile(request.get(), space ? space : buffer.get(), toRead, &read)) {
-                // A body that breaks off is not complete, whatever length it announced.
-                readFailed = true;
-                break;
-            }
-            if (read == 0)
-                break;
-            if (space)
-                Response.Commit(std::min(read, toRead));
-            else
-                Response.Append(buffer.get(), std::min(read, toRead));
-            Observer.Tick();
-            if (Observer.Cancelled()) {
-                logText("Download durch Benutzer abgebrochen");
-                result = errDownloadCancelled;
-                break;
-            }
-        }
-    }
-    if (result == errDownloadCancelled)
-        return result;
-
-    const std::size_t size = Response.Size();
-    if (readFailed || size == 0 || (expectedLength > 0 && static_cast<uint64_t>(size) != static_cast<uint64_t>(expectedLength))) {
-        log([size] {
-            return "Fehler bei Download: Die angeforderte Datei wurde nur unvollständig geladen (" +
-                   std::to_string(size) + " Bytes geladen)";
-        });
-        return errInetIncomplete;
-    }
-    return resOK;
+    TCall call{.Req = Request, .Response = Response, .StatusText = StatusText, .Observer = Observer};
+    if (const int32_t failed = call.OpenSession(); failed != resOK)
+        return failed;
+    if (const int32_t failed = call.Exchange(); failed != resOK)
+        return failed;
+    if (const int32_t refused = call.CheckStatus(); refused != resOK)
+        return refused;
+    return call.ReadBody();
 }
