@@ -90,10 +90,16 @@ private:
 template <class F> class ScopeExit {
 public:
     explicit ScopeExit(F f) : f_(std::move(f)) {}
-    ~ScopeExit() { f_(); }
+    ~ScopeExit() {
+        if (armed_)
+            f_();
+    }
     ScopeExit(const ScopeExit &) = delete;
     ScopeExit &operator=(const ScopeExit &) = delete;
+    // The way out that needs no cleanup (the work was handed on).
+    void release() { armed_ = false; }
 
 private:
     F f_;
+    bool armed_ = true;
 };

@@ -47,6 +47,7 @@ public:
     SecretText &operator=(const SecretText &) = delete;
     ~SecretText() { Wipe(text_); }
     std::string &operator*() { return text_; }
+    const std::string &operator*() const { return text_; }
     std::string *operator->() { return &text_; }
 
 private:
@@ -60,16 +61,16 @@ std::string ReadVariantName() {
     HKEY raw = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Korvane\\VEKT\\ImportAPI\\tolva", 0, KEY_READ, &raw) !=
         ERROR_SUCCESS)
-        return "tolva";
+        return PortalName;
     UniqueRegKey key(raw);
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(raw, "API_Variante", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
-        return "tolva";
+        return PortalName;
     std::string value(size, '\0');
     if (size > 0 && RegQueryValueExA(raw, "API_Variante", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
                                      &size) != ERROR_SUCCESS)
-        return "tolva";
+        return PortalName;
     value.resize(strnlen(value.data(), std::min<std::size_t>(size, value.size())));
     return value;
 }
@@ -165,40 +166,15 @@ bool RenameThroughHandle(HANDLE file, const std::string &path) {
     return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
 }
 
-// The answer reaches "tolva.xml" only complete: written to the run's own
-// temporary file and moved over the old one, so a failure never leaves a
-// partial file nor destroys the earlier one.
-bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) {
-    const std::string path = targetDir + "\\tolva.xml";
-    std::string temporary;
-    UniqueFile file = CreateRunFile(targetDir, temporary);
-    const bool created = !temporary.empty();
-    bool moved = false;
-    // On every way out, also an exception: closed before the delete (a file
-    // still open would only be marked for deletion, or stay behind), and only
-    // the file this run made.
-    const ScopeExit cleanup([&] {
-        file.reset();
-        if (created && !moved)
-            DeleteFileA(temporary.c_str());
-    });
-    auto fail = [&](const std::string &failed, DWORD error) {
-        ReportLog("Fehler beim Speichern der Importdatei " + failed + ": " + SystemErrorText(error));
-        return false;
-    };
-    if (!file)
-        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
-    // A file system that keeps no mark keeps the earlier behaviour: the file
-    // is deleted on every way out but a dying process.
-    const bool marked = MarkForDeletion(file.get(), true);
-    DWORD error = ERROR_SUCCESS;
-    const bool written = answer.WriteTo([&](const char *data, std::size_t size) {
+// Writes the whole answer; Error gets what stopped it.
+bool WriteAnswer(HANDLE file, const TResponseSink &answer, DWORD &error) {
+    return answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {
             // 64 KiB: under Wine as fast as larger pieces (16 KiB and 4 MiB
             // are slower), and on Windows where cached writes reach full speed.
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 64 * 1024));
             DWORD done = 0;
-            if (!AnswerFileWrite(file.get(), data, chunk, &done, nullptr)) {
+            if (!AnswerFileWrite(file, data, chunk, &done, nullptr)) {
                 error = GetLastError();
                 return false;
             }
@@ -213,7 +189,34 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
         }
         return true;
     });
-    if (!written)
+}
+
+// The answer reaches "tolva.xml" only complete: written to the run's own
+// temporary file and moved over the old one, so a failure never leaves a
+// partial file nor destroys the earlier one.
+bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) {
+    const std::string path = targetDir + "\\tolva.xml";
+    std::string temporary;
+    UniqueFile file = CreateRunFile(targetDir, temporary);
+    const bool created = !temporary.empty();
+    // On every way out but the move, also an exception: closed before the
+    // delete (a file still open would only be marked for deletion, or stay
+    // behind), and only the file this run made.
+    ScopeExit cleanup([&] {
+        file.reset();
+        if (created)
+            DeleteFileA(temporary.c_str());
+    });
+    auto fail = [&](const std::string &failed, DWORD error) {
+        ReportLog("Fehler beim Speichern der Importdatei " + failed + ": " + SystemErrorText(error));
+        return false;
+    };
+    if (!file)
+        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
+    // A file system that keeps no mark keeps the earlier behaviour: the file
+    // is deleted on every way out but a dying process.
+    const bool marked = MarkForDeletion(file.get(), true);
+    if (DWORD error = ERROR_SUCCESS; !WriteAnswer(file.get(), answer, error))
         return fail(temporary, error);
     // On the disk before the rename: after a power loss the folder holds the
     // old answer or the new one, never a renamed file without its data.
@@ -227,7 +230,7 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     char full[MAX_PATH];
     const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
     if (n > 0 && n < MAX_PATH && RenameThroughHandle(file.get(), full)) {
-        moved = true;
+        cleanup.release();
         file.reset();
         return true;
     }
@@ -235,131 +238,138 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
         return fail(temporary, GetLastError());
     if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
         return fail(path, GetLastError());
-    moved = true;
+    cleanup.release();
     return true;
 }
 
-int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImport, const char *Params) {
-    const std::string variant = ReadVariantName();
-    if (!Params)
-        return errNoAccessData;
-    const std::string_view params(Params);
-    auto param = [&](std::string_view name) { return TrimControls(ParamValue(params, name, LocaleEquals)); };
-    const bool noMessageBoxes = IsTrueSwitch(param("NoMessageBoxes"));
-    const std::string client = param("Client");
-    const std::string clientVersion = param("ClientVersion");
-    const std::string userLogin = param("UserLogin");
-    // The password's untrimmed value is a copy too.
-    SecretText password(TrimControls(*SecretText(ParamValue(params, "Password", LocaleEquals))));
-    VariantState &state = State();
-    const std::string advisorNo = AdvisorNo ? AdvisorNo : "";
-    // The stored token resumes the export of the login and advisor that
-    // received it; for anyone else it would mix or lose their records.
-    const bool continuing = state.ContinueFlag && state.ContinueLogin == userLogin &&
-                            state.ContinueAdvisor == advisorNo;
-    std::string token = continuing ? state.ContinueToken : param("Token");
-
-    if (userLogin.empty())
-        return errNoUserLogin;
-
-    // A folder we cannot name exactly is refused before anything is asked or
-    // sent; an empty name would mean the root of the current drive.
-    const std::string targetDir = TargetDir ? TargetDir : "";
-    if (targetDir.empty() || targetDir.size() > MaxTargetDirChars) {
-        ReportLog("Fehler beim Speichern der Importdatei " + targetDir + "\\tolva.xml: " +
-                  (targetDir.empty() ? "kein Zielordner angegeben" : "Zielordner länger als 255 Zeichen"));
-        return errAnswerFile;
+// The host's parameters, read once, and what the prompts add to them.
+struct RunInput {
+    RunInput(const char *AdvisorNo, const double *LastImport, std::string_view params, const VariantState &state)
+        : advisorNo(AdvisorNo ? AdvisorNo : ""), lastImport(LastImport),
+          // The password's untrimmed value is a copy too.
+          password(TrimControls(*SecretText(ParamValue(params, "Password", LocaleEquals)))) {
+        auto param = [&](std::string_view name) { return TrimControls(ParamValue(params, name, LocaleEquals)); };
+        noMessageBoxes = IsTrueSwitch(param("NoMessageBoxes"));
+        client = param("Client");
+        clientVersion = param("ClientVersion");
+        userLogin = param("UserLogin");
+        // The stored token resumes the export of the login and advisor that
+        // received it; for anyone else it would mix or lose their records.
+        continuing = state.ContinueFlag && state.ContinueLogin == userLogin && state.ContinueAdvisor == advisorNo;
+        token = continuing ? state.ContinueToken : param("Token");
     }
 
-    if (password->empty()) {
-        if (noMessageBoxes)
+    std::string advisorNo;
+    const double *lastImport;
+    SecretText password;
+    bool noMessageBoxes = false;
+    bool continuing = false;
+    std::string client, clientVersion, userLogin, token;
+    std::string targetDir, depotNumber;
+};
+
+// A folder we cannot name exactly is refused before anything is asked or
+// sent; an empty name would mean the root of the current drive.
+bool AcceptTargetDir(RunInput &in, const char *TargetDir) {
+    in.targetDir = TargetDir ? TargetDir : "";
+    if (!in.targetDir.empty() && in.targetDir.size() <= MaxTargetDirChars)
+        return true;
+    ReportLog("Fehler beim Speichern der Importdatei " + in.targetDir + "\\tolva.xml: " +
+              (in.targetDir.empty() ? "kein Zielordner angegeben" : "Zielordner länger als 255 Zeichen"));
+    return false;
+}
+
+// Asks for what the parameters leave out: the password, and for the depot
+// variant the depot number. resOK when the run may go on.
+int32_t AskForMissing(RunInput &in, bool depotVariant) {
+    if (in.password->empty()) {
+        if (in.noMessageBoxes)
             return errPasswordCancelled;
         TImpApiPwDlg dialog;
         dialog.PortalName = PortalName;
-        dialog.UserLogin = userLogin;
+        dialog.UserLogin = in.userLogin;
         if (!dialog.Execute())
             return errPasswordCancelled;
-        *password = dialog.Password;
+        *in.password = dialog.Password;
     }
-
-    std::string depotNumber;
-    if (LocaleEquals(variant, "lintessar")) {
-        if (noMessageBoxes)
+    if (depotVariant) {
+        if (in.noMessageBoxes)
             return errDepotNrCancelled;
-        token.clear();
+        in.token.clear();
         TImpApi_DepotNr_Dlg dialog;
         dialog.DepotNumber = "";
         if (!dialog.Execute())
             return errDepotNrCancelled;
-        depotNumber = dialog.DepotNumber;
-    } else if (!LastImport || *LastImport == 0) {
+        in.depotNumber = dialog.DepotNumber;
+    } else if (!in.lastImport || *in.lastImport == 0) {
         ReportLog("Initial-Import gestartet (komplette Historie)\r\n");
-        if (!continuing)
-            token.clear();
+        if (!in.continuing)
+            in.token.clear();
     }
+    return resOK;
+}
 
-    const std::string version = std::string(InterfaceVersion) + "," + EncodeFormValue(client, false) + "," +
-                                clientVersion;
-    Settings settings;
-    const bool overrideActive = ApplyOverrideFile(targetDir, settings);
-
-    // One buffer, reserved once: appending never reallocates, so no partial
-    // copy of the body (with the password) is freed unwiped.
-    const std::string_view fields[] = {advisorNo, userLogin, *password, depotNumber, token};
+// One buffer, reserved once: appending never reallocates, so no partial
+// copy of the body (with the password) is freed unwiped.
+void ComposeBody(const RunInput &in, std::string &body) {
+    const std::string version = std::string(InterfaceVersion) + "," + EncodeFormValue(in.client, false) + "," +
+                                in.clientVersion;
+    const std::string_view fields[] = {in.advisorNo, in.userLogin, *in.password,
+                                       in.depotNumber, in.token};
     std::size_t size = 128 + version.size();
     for (std::string_view field : fields)
         size += 3 * field.size();
-    SecretText body;
-    body->reserve(size);
+    body.reserve(size);
     const char *names[] = {"vermittlernummer=", "&benutzerkennung=", "&passwort=", "&depotnummer=",
                            "&wiederaufsetzpunkt="};
     for (std::size_t i = 0; i < std::size(fields); ++i) {
-        body->append(names[i]);
-        AppendFormValue(*body, fields[i], false);
+        body.append(names[i]);
+        AppendFormValue(body, fields[i], false);
     }
-    body->append("&version=").append(version);
+    body.append("&version=").append(version);
+}
 
-    TResponseSink answer;
+// The request, timed in the log while the override file is in force.
+int32_t Download(const Settings &settings, bool timed, std::string_view body, bool prompts, TResponseSink &answer) {
     std::string status;
-    if (overrideActive)
+    if (timed)
         ImpApiMain::ReportTiming("Download gestartet: " + TimeOfDay() +
                                  "; Timeout = " + std::to_string(settings.TimeoutSec));
     TImportObserver observer(true, true);
-    int32_t result = HttpsRequest({.Server = settings.Server, .ObjectName = settings.Service, .Secure = settings.Secure,
-                                   .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = *body,
-                                   .TimeoutSec = settings.TimeoutSec, .Prompts = !noMessageBoxes},
-                                  answer, status, observer);
+    const int32_t result =
+        HttpsRequest({.Server = settings.Server, .ObjectName = settings.Service, .Secure = settings.Secure,
+                      .AcceptType = settings.Accept, .Headers = settings.Headers, .Body = body,
+                      .TimeoutSec = settings.TimeoutSec, .Prompts = prompts},
+                     answer, status, observer);
     // The host may have raised in the closing tick, which cannot throw.
     ImpApiMain::EndIfHostRaised();
-    if (overrideActive)
+    if (timed)
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
-
-    if (result != 0) {
+    if (result != 0)
         ReportLog("Datenabruf fehlgeschlagen: \r\nStatus: " + status);
-        return result;
-    }
+    return result;
+}
 
-    if (IsErrorAnswer(answer)) {
-        // Only the start of a huge message is kept (PortalTextLimit).
-        const PortalError error = ReadPortalError(answer);
-        PublishPortalError(error.Number, error.Message);
-        if (!error.Message.empty()) {
-            if (!noMessageBoxes)
-                MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + error.Message).c_str(), "Fehler",
-                            MB_OK | MB_ICONERROR | MB_TASKMODAL);
-            ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
-        }
-        return errPortalError;
-    }
+// The portal's own error: published to the host, shown and logged.
+void ReportPortalError(const TResponseSink &answer, bool noMessageBoxes) {
+    // Only the start of a huge message is kept (PortalTextLimit).
+    const PortalError error = ReadPortalError(answer);
+    PublishPortalError(error.Number, error.Message);
+    if (error.Message.empty())
+        return;
+    if (!noMessageBoxes)
+        MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + error.Message).c_str(), "Fehler",
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
+}
 
-    ReportLog("XML-Daten empfangen");
-    if (!WriteAnswerFile(targetDir, answer))
-        return errAnswerFile;
+// What the next run resumes from, kept only for this login and advisor.
+void StoreContinuation(VariantState &state, const TResponseSink &answer, const RunInput &in) {
     state.ContinueFlag = false;
     try {
         Continuation next = ReadContinuation(answer);
         if (next.Requested) {
-            std::string login = userLogin, advisor = advisorNo;
+            std::string login = in.userLogin, advisor = in.advisorNo;
             state.ContinueToken = std::move(next.Token);
             state.ContinueLogin = std::move(login);
             state.ContinueAdvisor = std::move(advisor);
@@ -368,7 +378,38 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     } catch (...) {
         // A continuation block that cannot be read counts as none.
     }
-    return depotNumber.empty() ? resOK : resDepotNrImport;
+}
+
+int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImport, const char *Params) {
+    const bool depotVariant = LocaleEquals(ReadVariantName(), "lintessar");
+    if (!Params)
+        return errNoAccessData;
+    VariantState &state = State();
+    RunInput in(AdvisorNo, LastImport, Params, state);
+    if (in.userLogin.empty())
+        return errNoUserLogin;
+    if (!AcceptTargetDir(in, TargetDir))
+        return errAnswerFile;
+    if (const int32_t refused = AskForMissing(in, depotVariant); refused != resOK)
+        return refused;
+
+    Settings settings;
+    const bool overrideActive = ApplyOverrideFile(in.targetDir, settings);
+    SecretText body;
+    ComposeBody(in, *body);
+    TResponseSink answer;
+    if (const int32_t failed = Download(settings, overrideActive, *body, !in.noMessageBoxes, answer); failed != 0)
+        return failed;
+    if (IsErrorAnswer(answer)) {
+        ReportPortalError(answer, in.noMessageBoxes);
+        return errPortalError;
+    }
+
+    ReportLog("XML-Daten empfangen");
+    if (!WriteAnswerFile(in.targetDir, answer))
+        return errAnswerFile;
+    StoreContinuation(state, answer, in);
+    return in.depotNumber.empty() ? resOK : resDepotNrImport;
 }
 
 } // namespace
