@@ -97,12 +97,6 @@ void TCustomUserMaskEdit::RejectBeep() { MessageBeep(0); }
 
 // ---- window access
 
-std::pair<int, int> TCustomUserMaskEdit::Selection() {
-    DWORD start = 0, end = 0;
-    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return {static_cast<int>(start), static_cast<int>(end)};
-}
-
 void TCustomUserMaskEdit::SetSelection(int Start, int End) { SendMessageA(Handle(), EM_SETSEL, Start, End); }
 
 void TCustomUserMaskEdit::ReplaceSelection(const std::string &Text) {
