@@ -81,16 +81,17 @@ void TCustomEditEx::SetTextModified(bool Value) {
 
 void TCustomEditEx::ApplyMaxLength(int Value) { SendMessageA(Handle(), EM_LIMITTEXT, Value, 0); }
 
-int TCustomEditEx::GetSelectionStart() {
-    DWORD start = 0;
-    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    return static_cast<int>(start);
-}
-
-int TCustomEditEx::GetSelectionLength() {
+std::pair<int, int> TCustomEditEx::Selection() {
     DWORD start = 0, end = 0;
     SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return static_cast<int>(end) - static_cast<int>(start);
+    return {static_cast<int>(start), static_cast<int>(end)};
+}
+
+int TCustomEditEx::GetSelectionStart() { return Selection().first; }
+
+int TCustomEditEx::GetSelectionLength() {
+    const auto [start, end] = Selection();
+    return end - start;
 }
 
 std::string TCustomEditEx::GetSelectedText() {

@@ -6,6 +6,7 @@
 // window exists and is applied when it is created.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "framework/Forms.h"
 
@@ -57,6 +58,8 @@ public:
     TNotifyEvent OnChange;
 
 protected:
+    // The window's selection as it stands: start and end.
+    std::pair<int, int> Selection();
     virtual void ApplyMaxLength(int Value);
     // Exactly once per change of the text of an existing window.
     virtual void NotifyChange();

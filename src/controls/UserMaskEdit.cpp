@@ -39,9 +39,6 @@ UINT ClipboardMessage(char Key) {
     }
 }
 
-bool IsEditable(TMaskCharKind Kind) { return Kind == mkRequired || Kind == mkOptional; }
-bool IsLiteral(TMaskCharKind Kind) { return Kind == mkLiteral || Kind == mkLocaleLiteral; }
-
 // The clipboard's text, cut to a short text; nothing when it holds none.
 std::optional<std::string> ClipboardText(HWND Owner) {
     if (!OpenClipboard(Owner))
@@ -71,7 +68,7 @@ std::string TCustomUserMaskEdit::BlankText() const {
     for (int m = 1; m <= static_cast<int>(mask_.size()); ++m) {
         if (std::optional<char> literal = MaskLiteralAt(mask_, m, separators))
             text += *literal;
-        else if (IsEditable(MaskCharKind(mask_, m)))
+        else if (IsEditableKind(MaskCharKind(mask_, m)))
             text += BlankChar;
     }
     return text;
@@ -99,12 +96,6 @@ void TCustomUserMaskEdit::AbandonEdit() {
 void TCustomUserMaskEdit::RejectBeep() { MessageBeep(0); }
 
 // ---- window access
-
-std::pair<int, int> TCustomUserMaskEdit::Selection() {
-    DWORD start = 0, end = 0;
-    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return {static_cast<int>(start), static_cast<int>(end)};
-}
 
 void TCustomUserMaskEdit::SetSelection(int Start, int End) { SendMessageA(Handle(), EM_SETSEL, Start, End); }
 
@@ -189,7 +180,7 @@ bool TCustomUserMaskEdit::FitCharToMask(char &Key, int M) const {
 
 int TCustomUserMaskEdit::FindLiteralAhead(int M, char Key) const {
     for (int f = std::max(M + 1, 1); f <= static_cast<int>(mask_.size()); ++f)
-        if (IsLiteral(MaskCharKind(mask_, f)))
+        if (IsLiteralKind(MaskCharKind(mask_, f)))
             return MaskLiteralAt(mask_, f, LocaleSeparators()) == Key ? f : -1;
     return -1;
 }
@@ -202,7 +193,7 @@ bool TCustomUserMaskEdit::AcceptChar(char &Key, int T) {
     if (m >= 0 && T >= 0 && T < positionCount_) {
         if (FitCharToMask(Key, m))
             return true;
-        if (IsEditable(MaskCharKind(mask_, m))) {
+        if (IsEditableKind(MaskCharKind(mask_, m))) {
             if (const int f = FindLiteralAhead(m, Key); f > 0) {
                 PlaceCaret(MaskToTextOffset(mask_, f));
                 return false;
@@ -221,9 +212,9 @@ void TCustomUserMaskEdit::BlankSelection(std::string &Text, int Start, int Count
     int t = Start;
     for (int m = TextToMaskOffset(mask_, Start); t < end && m <= static_cast<int>(mask_.size()); ++m) {
         const TMaskCharKind kind = MaskCharKind(mask_, m);
-        if (IsEditable(kind))
+        if (IsEditableKind(kind))
             Text[static_cast<size_t>(t)] = BlankChar;
-        if (IsEditable(kind) || IsLiteral(kind))
+        if (OccupiesText(kind))
             ++t;
     }
 }
@@ -233,14 +224,14 @@ int TCustomUserMaskEdit::MergeText(std::string &Text, int Start, std::string Ins
     size_t i = 0; // 0-based index into Insert
     for (int m = TextToMaskOffset(mask_, Start); m >= 1 && m <= static_cast<int>(mask_.size()); ++m) {
         const TMaskCharKind kind = MaskCharKind(mask_, m);
-        if (!IsEditable(kind) && !IsLiteral(kind))
+        if (!OccupiesText(kind))
             continue;
         if (i >= Insert.size() || Start + static_cast<int>(i) >= positionCount_)
             break;
         char c = Insert[i];
         if (!FitCharToMask(c, m))
             Insert[i] = BlankChar;
-        else if (IsLiteral(kind) && c != Insert[i])
+        else if (IsLiteralKind(kind) && c != Insert[i])
             Insert.insert(i, 1, c); // the pasted text skipped the literal
         else
             Insert[i] = c;
@@ -272,7 +263,7 @@ bool TCustomUserMaskEdit::CheckComplete(const std::string &Text, int &ErrorPosit
                 return false;
             }
         }
-        if (IsEditable(kind) || IsLiteral(kind))
+        if (OccupiesText(kind))
             ++i;
     }
     return true;

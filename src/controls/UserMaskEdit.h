@@ -74,7 +74,6 @@ protected:
     bool BlockCaret = true;
 
 private:
-    std::pair<int, int> Selection();
     void SetSelection(int Start, int End);
     void ReplaceSelection(const std::string &Text);
     void ArrowKey(WORD Key, TShiftState Shift);

@@ -8,13 +8,6 @@ std::string_view Cut(std::string_view Mask) {
 }
 
 int Length(std::string_view Mask) { return static_cast<int>(Cut(Mask).size()); }
-
-// Directives, field separators and fields take no text position.
-bool OccupiesText(TMaskCharKind Kind) {
-    return Kind == mkLiteral || Kind == mkLocaleLiteral || Kind == mkRequired || Kind == mkOptional;
-}
-
-bool IsLiteralKind(TMaskCharKind Kind) { return Kind == mkLiteral || Kind == mkLocaleLiteral; }
 } // namespace
 
 TMaskCharKind MaskCharKind(std::string_view Mask, int P) {

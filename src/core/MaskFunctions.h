@@ -26,6 +26,13 @@ enum TMaskCharKind : uint8_t {
     mkField,          // the character after such a ";"
 };
 
+// Which kinds take a text position: the editable ones take a typed
+// character, the literal ones show a fixed one; directives, field separators
+// and fields take none.
+constexpr bool IsEditableKind(TMaskCharKind Kind) { return Kind == mkRequired || Kind == mkOptional; }
+constexpr bool IsLiteralKind(TMaskCharKind Kind) { return Kind == mkLiteral || Kind == mkLocaleLiteral; }
+constexpr bool OccupiesText(TMaskCharKind Kind) { return IsEditableKind(Kind) || IsLiteralKind(Kind); }
+
 // Directives in force at a mask position. Only UpperCase and LowerCase change
 // anything; the other two are reported for completeness.
 struct TMaskDirectives {

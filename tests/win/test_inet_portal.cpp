@@ -220,39 +220,40 @@ TEST_F(InetPortal, NoAnswerHeadWithinTheTimeOut) {
     EXPECT_EQ(out.ticks, 0);
 }
 
-// A self-signed certificate that names the server: one problem, one prompt.
-TEST_F(InetPortal, SelfSignedCertificateAcceptedInThePrompt) {
-    PortalServer portal("own-name");
-    call.server = portal.Address();
-    call.secure = true;
-    portal.Script(PortalAnswer("secret"));
-    PlatformPrompt user(IDOK, "Security Warning");
-    const InetOutcome out = call.Run();
-    EXPECT_EQ(user.Answered(), 1);
-    EXPECT_EQ(out.result, 0);
-    EXPECT_EQ(out.body, "secret");
-    EXPECT_EQ(out.lines, std::vector<std::string>{"InternetErrorDlg: Selection = 0"});
-    const auto requests = portal.Requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back().scheme, "https");
-    EXPECT_EQ(requests.back().body, call.body);
-}
-
-TEST_F(InetPortal, SelfSignedCertificateDeclinedInThePrompt) {
-    PortalServer portal("own-name");
-    call.server = portal.Address();
-    call.secure = true;
-    portal.Script(PortalAnswer("secret"));
-    PlatformPrompt user(IDCANCEL, "Security Warning");
-    const InetOutcome out = call.Run();
-    EXPECT_EQ(user.Answered(), 1);
-    EXPECT_EQ(out.result, errInetRequest);
-    EXPECT_EQ(out.body, "");
-    ASSERT_EQ(out.lines.size(), 2u);
-    EXPECT_EQ(out.lines[0].rfind("InternetErrorDlg: Selection = ", 0), 0u);
-    EXPECT_NE(out.lines[0], "InternetErrorDlg: Selection = 0");
-    EXPECT_EQ(out.lines[1], "Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
-    EXPECT_TRUE(portal.Requests().empty());
+// A self-signed certificate that names the server: one problem, one prompt;
+// declined, nothing is sent.
+TEST_F(InetPortal, SelfSignedCertificateAnsweredInThePrompt) {
+    const struct {
+        int answer;
+        int32_t result;
+        const char *body;
+        const char *refusal; // the line after the prompt's, when declined
+    } cases[] = {{IDOK, 0, "secret", nullptr},
+                 {IDCANCEL, errInetRequest, "", "Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer."}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.answer);
+        PortalServer portal("own-name");
+        call.server = portal.Address();
+        call.secure = true;
+        portal.Script(PortalAnswer("secret"));
+        PlatformPrompt user(c.answer, "Security Warning");
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(user.Answered(), 1);
+        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(out.body, c.body);
+        ASSERT_EQ(out.lines.size(), c.refusal ? 2u : 1u);
+        EXPECT_EQ(out.lines[0].rfind("InternetErrorDlg: Selection = ", 0), 0u);
+        EXPECT_EQ(out.lines[0] == "InternetErrorDlg: Selection = 0", !c.refusal) << out.lines[0];
+        const auto requests = portal.Requests();
+        if (c.refusal) {
+            EXPECT_EQ(out.lines[1], c.refusal);
+            EXPECT_TRUE(requests.empty());
+            continue;
+        }
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests.back().scheme, "https");
+        EXPECT_EQ(requests.back().body, call.body);
+    }
 }
 
 // The host dispatches window messages during its callback; the user clicks

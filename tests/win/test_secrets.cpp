@@ -274,8 +274,8 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
     EXPECT_STREQ(password, typed);
     SecureZeroMemory(typed, sizeof typed);
     SecureZeroMemory(password, sizeof password);
-    Pump(50); // the host's loop runs: the dialog is destroyed
-    EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
+    // The host's loop runs: the dialog is destroyed.
+    EXPECT_TRUE(PumpUntil([] { return FindForm("tolva Zugangsdaten") == nullptr; }));
     ExpectNoCopy();
 }
 
@@ -289,8 +289,7 @@ TEST_F(Secrets, NoCopyOfAStoredPasswordAfterTheAccessDataDialog) {
                         Do([] { PostClick(FindChild(g_dialogShown, "Button", "OK")); })});
     ASSERT_EQ(ApiDataDialog(user, password, extra), 1);
     SecureZeroMemory(password, sizeof password);
-    Pump(50);
-    EXPECT_EQ(FindForm("tolva Zugangsdaten"), nullptr);
+    EXPECT_TRUE(PumpUntil([] { return FindForm("tolva Zugangsdaten") == nullptr; }));
     ExpectNoCopy();
 }
 
@@ -308,7 +307,7 @@ LRESULT CALLBACK FailAfterHiding(int Code, WPARAM W, LPARAM L) {
 // A failure after OK still counts as Cancel: the host's buffers stay as they
 // were, because the texts are copied back last.
 TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
-    Pump(30);
+    PumpIdle();
     TForm::DestroyReleased(); // the list of released forms starts without room
     char user[IMPAPI_USER_BUFFER_SIZE] = "kennung", password[IMPAPI_USER_BUFFER_SIZE] = "alt",
          extra[IMPAPI_EXTRA_BUFFER_SIZE] = "";
@@ -325,7 +324,7 @@ TEST_F(Secrets, ReleaseFailingAfterOkLeavesTheBuffersAlone) {
     EXPECT_EQ(result, 2);
     EXPECT_STREQ(user, "kennung");
     EXPECT_STREQ(password, "alt");
-    Pump(30);
+    PumpIdle();
 }
 
 namespace {
@@ -395,7 +394,7 @@ TEST_F(EditSecrets, NoCopyAfterAnyPathThatReadsTheText) {
         PumpIdle();
         Framework::WipeEditWindow(a->Handle());
         form.reset();
-        Pump(30);
+        PumpIdle();
         std::vector<std::string> left = AllCopies(false);
         std::erase_if(left, [&](const std::string &at) { return std::ranges::count(before, at) > 0; });
         EXPECT_EQ(left, std::vector<std::string>{});

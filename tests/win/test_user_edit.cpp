@@ -287,7 +287,7 @@ TEST_F(UserEditCycle, AFailedCheckWithoutErrorBoxLeavesCaretAndFocusFrameInTheFi
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.typed) + (c.byButton ? " button" : " tab"));
         b->SetFocus();
-        Pump(10);
+        PumpIdle();
         TabIntoFirst();
         Retype(c.typed);
         if (c.byButton)
@@ -362,7 +362,7 @@ TEST_F(UserEditCycle, MouseEventsAndTheClickAfterAReleaseInside) {
         log.clear();
         for (const Message &m : c.messages)
             PostMessageA(a->Handle(), m.msg, m.keys, MAKELPARAM(m.x, m.y));
-        Pump(30);
+        PumpIdle();
         EXPECT_EQ(log, c.expected);
     }
 }
