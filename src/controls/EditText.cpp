@@ -19,14 +19,15 @@ std::string TEditText::GetValueText(int Index) {
 
 // The texts may be a password: every copy let go is wiped.
 void TEditText::SetValueText(int Index, std::string Text) {
-    WipeOnExit wipe(Text);
-    Text.resize(std::min(Text.size(), ShortTextMax));
-    auto setBound = [this, &Text](std::any &slot, TUserCheckModes check) {
-        if (Text == Of(slot))
+    SecretText owned(std::move(Text));
+    std::string &text = *owned;
+    text.resize(std::min(text.size(), ShortTextMax));
+    auto setBound = [this, &text](std::any &slot, TUserCheckModes check) {
+        if (text == Of(slot))
             return;
-        AssignWiping(Of(slot), Text);
+        AssignWiping(Of(slot), text);
         TUserCheckMode mode = CheckMode();
-        if (Text.empty())
+        if (text.empty())
             mode.Exclude(check);
         else
             mode.Include(check);
@@ -34,37 +35,35 @@ void TEditText::SetValueText(int Index, std::string Text) {
     };
     switch (Index) {
     case 0:
-        AssignWiping(Of(Values.Value), Text);
-        AssignWiping(Of(Values.RestoreValue), Text);
+        AssignWiping(Of(Values.Value), text);
+        AssignWiping(Of(Values.RestoreValue), text);
         UpdateText();
         break;
     case 1: setBound(Values.ValueMax, ucmMaxCheck); break;
     case 2: setBound(Values.ValueMin, ucmMinCheck); break;
-    case 3: AssignWiping(Of(Values.RestoreValue), Text); break;
-    case 4: AssignWiping(Of(Values.ValueDef), Text); break;
+    case 3: AssignWiping(Of(Values.RestoreValue), text); break;
+    case 4: AssignWiping(Of(Values.ValueDef), text); break;
     default: break;
     }
 }
 
 void TEditText::ValueToText() {
     const std::string pattern = CutShort(EditState().Contains(uesEditing) ? FormatEdit() : FormatView());
-    std::string value = CutShort(Of(Values.Value));
-    WipeOnExit wipe(value);
+    const SecretText value(CutShort(Of(Values.Value)));
     if (pattern.empty()) {
-        SetText(value);
+        SetText(*value);
         return;
     }
-    std::optional<std::string> text = ExpandTextFormat(pattern, value);
+    std::optional<std::string> text = ExpandTextFormat(pattern, *value);
     if (!text)
         throw Framework::Exception("Format '" + pattern + "' ungültig oder nicht mit dem Argument vereinbar");
     SetText(std::move(*text));
 }
 
 void TEditText::TextToValue() {
-    std::string text = Text();
-    WipeOnExit wipe(text);
-    AssignWiping(Of(Values.Value), text);
-    AssignWiping(Of(Values.RestoreValue), text);
+    const SecretText text(Text());
+    AssignWiping(Of(Values.Value), *text);
+    AssignWiping(Of(Values.RestoreValue), *text);
 }
 
 void TEditText::DisposeValue(std::any &Slot) {
@@ -82,13 +81,12 @@ bool TEditText::CheckValue() {
     if (TextLength() == 0 && !InChange())
         SetText(CutShort(Of(Values.ValueDef)));
     TCustomUserEdit::CheckValue();
-    std::string text = Text();
-    WipeOnExit wipe(text);
-    if (CheckMode().Contains(ucmMinCheck) && CompareTextInLocale(text, Of(Values.ValueMin)) < 0) {
+    const SecretText text(Text());
+    if (CheckMode().Contains(ucmMinCheck) && CompareTextInLocale(*text, Of(Values.ValueMin)) < 0) {
         SetCheckResult(ucrMinFailed);
         return false;
     }
-    if (CheckMode().Contains(ucmMaxCheck) && CompareTextInLocale(text, Of(Values.ValueMax)) > 0) {
+    if (CheckMode().Contains(ucmMaxCheck) && CompareTextInLocale(*text, Of(Values.ValueMax)) > 0) {
         SetCheckResult(ucrMaxFailed);
         return false;
     }

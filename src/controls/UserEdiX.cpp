@@ -37,9 +37,8 @@ void TCustomEditEx::SetPasswordChar(char Value) {
         SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(Value), 0);
         // Set again to redraw it with the new masking; what was typed stays typed.
         const bool modified = TextModified();
-        std::string text = Text();
-        WipeOnExit wipe(text); // it may be a password
-        SetWindowTextA(Handle(), text.c_str());
+        const SecretText text(Text());
+        SetWindowTextA(Handle(), text->c_str());
         SetTextModified(modified);
     }
 }
@@ -98,11 +97,10 @@ std::string TCustomEditEx::GetSelectedText() {
     const int start = GetSelectionStart(), length = GetSelectionLength();
     if (length <= 0)
         return {};
-    std::string text = Text();
-    WipeOnExit wipe(text); // it may be a password
-    if (start < 0 || start >= static_cast<int>(text.size()))
+    const SecretText text(Text());
+    if (start < 0 || start >= static_cast<int>(text->size()))
         return {};
-    return text.substr(start, length);
+    return text->substr(start, length);
 }
 
 void TCustomEditEx::SetSelectionLength(int Value) {
@@ -119,11 +117,10 @@ int TCustomEditEx::CopySelectedText(char *Buffer, int Size) {
     if (!Buffer || Size <= 0)
         return 0;
     const int start = GetSelectionStart();
-    std::string text = Text();
-    WipeOnExit wipe(text);
-    const int available = std::max(0, static_cast<int>(text.size()) - start);
+    const SecretText text(Text());
+    const int available = std::max(0, static_cast<int>(text->size()) - start);
     const int count = std::clamp(std::min(GetSelectionLength(), available), 0, Size - 1);
-    std::copy_n(text.data() + std::min<size_t>(start, text.size()), count, Buffer);
+    std::copy_n(text->data() + std::min<size_t>(start, text->size()), count, Buffer);
     Buffer[count] = '\0';
     return count;
 }

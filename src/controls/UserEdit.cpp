@@ -121,21 +121,19 @@ bool TCustomUserEdit::IsValidChar(char Key) {
 bool TCustomUserEdit::DoBeforeTF() {
     if (!OnBeforeTF)
         return false;
-    std::string text = Text();
-    WipeOnExit wipe(text); // a refusal lets go of it here
-    if (!OnBeforeTF(this, text, editState_))
+    SecretText text(Text()); // a refusal lets go of it here
+    if (!OnBeforeTF(this, *text, editState_))
         return false;
-    SetText(std::move(text));
+    SetText(std::move(*text));
     return true;
 }
 
 void TCustomUserEdit::DoAfterTF() {
     if (!OnAfterTF)
         return;
-    std::string text = Text();
-    WipeOnExit wipe(text); // should the handler fail
-    OnAfterTF(this, text, editState_);
-    SetText(std::move(text));
+    SecretText text(Text()); // should the handler fail
+    OnAfterTF(this, *text, editState_);
+    SetText(std::move(*text));
 }
 
 bool TCustomUserEdit::DoModifying() {
@@ -380,8 +378,8 @@ void TCustomUserEdit::PaintRightAligned(TMessage &m) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
         InflateRect(&r, -1, -1);
     }
-    std::string text = Text();
-    WipeOnExit wipe(text);
+    SecretText shown(Text());
+    std::string &text = *shown;
     text.resize(std::min(text.size(), ShortTextMax));
     if (PasswordChar())
         text.assign(text.size(), PasswordChar());

@@ -27,14 +27,29 @@ void Wipe(std::string &Text) noexcept;
 // Target := Source; a buffer that Target gives up is wiped first.
 void AssignWiping(std::string &Target, std::string_view Source);
 
-// Wipes a text when the scope ends, however it ends.
-class WipeOnExit {
+// The one owner of a text that may be a password: every buffer it lets go of,
+// when it is assigned, moved from or ends, is wiped first. What it takes over
+// is wiped where it came from, so a parameter taken by value leaves no copy.
+class SecretText {
 public:
-    explicit WipeOnExit(std::string &Text) : text_(Text) {}
-    ~WipeOnExit() { Wipe(text_); }
-    WipeOnExit(const WipeOnExit &) = delete;
-    WipeOnExit &operator=(const WipeOnExit &) = delete;
+    SecretText() = default;
+    SecretText(std::string &&Text) noexcept : text_(std::move(Text)) { Wipe(Text); }
+    SecretText(SecretText &&Other) noexcept : SecretText(std::move(Other.text_)) {}
+    SecretText &operator=(SecretText &&Other) noexcept {
+        Wipe(text_);
+        text_.swap(Other.text_);
+        return *this;
+    }
+    SecretText(const SecretText &) = delete;
+    SecretText &operator=(const SecretText &) = delete;
+    ~SecretText() { Wipe(text_); }
+
+    std::string &operator*() noexcept { return text_; }
+    const std::string &operator*() const noexcept { return text_; }
+    std::string *operator->() noexcept { return &text_; }
+    const std::string *operator->() const noexcept { return &text_; }
+    void Clear() noexcept { Wipe(text_); }
 
 private:
-    std::string &text_;
+    std::string text_;
 };

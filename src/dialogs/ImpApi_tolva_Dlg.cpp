@@ -61,7 +61,7 @@ TdlgProviderDataEdit::~TdlgProviderDataEdit() { FormDestroy(this); }
 void TdlgProviderDataEdit::FormShow(TComponent *) {
     lbSSVersion->SetText(VersionText);
     eUser->SetValue(CutShort(UserText));
-    ePassword->SetValue(CutShort(PasswordText));
+    ePassword->SetValue(CutShort(*PasswordText));
 }
 
 // ExtraData stays as it came: the dialog neither shows nor edits it, so a
@@ -70,9 +70,7 @@ void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
     if (ModalResult() != mrOk)
         return;
     UserText = eUser->Value();
-    std::string typed = ePassword->Value();
-    PasswordText.swap(typed);
-    Wipe(typed);
+    PasswordText = ePassword->Value();
 }
 
 // Secrets do not outlive the dialog in its memory or its edit window (the
@@ -80,7 +78,7 @@ void TdlgProviderDataEdit::FormClose(TComponent *, TCloseAction &) {
 void TdlgProviderDataEdit::FormDestroy(TComponent *) {
     if (ePassword && ePassword->HandleAllocated())
         Framework::WipeEditWindow(ePassword->Handle());
-    Wipe(PasswordText);
+    PasswordText.Clear();
 }
 
 std::string TdlgProviderDataEdit::GuidePath() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/UserEdit.h"
+#include "core/Texts.h"
 #include "framework/StdCtrls.h"
 
 class TdlgProviderDataEdit : public TForm {
@@ -29,7 +30,7 @@ public:
     // The interface version the label shows: the plug-in hands it in.
     std::string VersionText;
     std::string UserText;
-    std::string PasswordText;
+    SecretText PasswordText;
     std::string ExtraData;
 
     // The user guide, relative to the host executable's folder.

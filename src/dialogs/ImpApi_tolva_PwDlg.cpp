@@ -24,22 +24,18 @@ constexpr TFormDef Layout = {.Name = "ImpApiPwDlg", .Caption = "ImpApiPwDlg", .C
 
 TImpApiPwDlg::TImpApiPwDlg() { LoadLayout(Layout); }
 
-// The edit window's text, then the dialog's copy.
+// The edit window's text; Password wipes itself.
 TImpApiPwDlg::~TImpApiPwDlg() {
     if (ePasswort && ePasswort->HandleAllocated())
         Framework::WipeEditWindow(ePasswort->Handle());
-    Wipe(Password);
 }
 
 bool TImpApiPwDlg::Execute() {
     SetText(PortalName + " Zugangsberechtigung");
     lbInfotext->SetText("<" + UserLogin + "> für die " + PortalName + "-Depotschnittstelle ein: ");
     const bool ok = ShowModal() == mrOk;
-    if (ok) {
-        std::string typed = ePasswort->Text();
-        Password.swap(typed);
-        Wipe(typed);
-    }
+    if (ok)
+        Password = ePasswort->Text();
     Close();
     return ok;
 }

@@ -1,10 +1,12 @@
 #pragma once
 // ImpApi_tolva_PwDlg: the modal prompt for the portal password of a login.
 // Use: TImpApiPwDlg dlg; dlg.PortalName = ...; dlg.UserLogin = ...;
-//      if (dlg.Execute()) password = dlg.Password;
+//      if (dlg.Execute()) password = std::move(dlg.Password);
 // The typed password is wiped from the edit window and from Password when the
-// dialog is destroyed; copy it out before.
+// dialog is destroyed; take it out before.
 #include <string>
+
+#include "core/Texts.h"
 
 #include "framework/StdCtrls.h"
 
@@ -21,7 +23,7 @@ public:
 
     std::string PortalName;
     std::string UserLogin;
-    std::string Password; // written only on OK
+    SecretText Password; // written only on OK
 
     // Shows the prompt modally; true when it was closed with OK.
     bool Execute();

@@ -12,6 +12,9 @@ TNotifyEvent BindEvent(TEventThunk Thunk, TForm &Form) {
 }
 
 namespace {
+// Posted by Release.
+constexpr UINT CM_RELEASE = WM_APP + 0x3F01;
+
 struct DisabledWindows {
     HWND Except;
     std::vector<HWND> List;
@@ -32,10 +35,9 @@ BOOL CALLBACK CollectEnabledWindow(HWND Window, LPARAM Param) {
 } // namespace
 
 TForm::TForm(TComponent *Owner) : TWinControl(Owner) {
-    visible_ = false;
-    parentFont_ = false;
-    font_ = DefaultFont;
-    color_ = clBtnFace;
+    SetVisible(false);
+    SetFont(DefaultFont);
+    SetColor(clBtnFace);
 }
 
 TForm::~TForm() {
@@ -81,6 +83,12 @@ void TForm::LoadLayout(const TFormDef &Def) {
         c->Loaded();
     if (OnCreate)
         OnCreate(this);
+}
+
+void TForm::Release() {
+    if (std::find(released_.begin(), released_.end(), this) == released_.end())
+        released_.push_back(this);
+    PostMessageA(Handle(), CM_RELEASE, 0, 0);
 }
 
 void TForm::DestroyReleased() noexcept {
@@ -258,13 +266,22 @@ void TForm::FocusChanged(TWinControl *Control) {
     if (Control == active_)
         return;
     if (TWinControl *old = active_) {
-        old->DoExit();
+        Exit(*old);
         if (focused_ != Control) // the exit handler moved the focus
             return;
     }
     active_ = Control;
     UpdateDefaultButtons();
-    Control->DoEnter();
+    Enter(*Control);
+}
+
+// A control that takes the focus while the form is hidden gets it when the
+// form is shown.
+bool TForm::FocusWhenShown(TWinControl *Control) {
+    if (HandleAllocated() && IsWindowVisible(Handle()))
+        return false;
+    active_ = Control;
+    return true;
 }
 
 void TForm::ForgetControl(TWinControl *Control) {
@@ -302,6 +319,9 @@ void TForm::WndProc(TMessage &m) {
         break;
     case WM_CLOSE:
         Close();
+        return;
+    case CM_RELEASE:
+        DeleteAfterMessages();
         return;
     default:
         break;

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "framework/Controls.h"
+#include "framework/WinControl.h"
 
 // bsNone: a control without a frame (edits); forms use bsSingle and bsDialog.
 enum TBorderStyle { bsSingle, bsDialog, bsNone };
@@ -130,12 +130,11 @@ protected:
     void WndProc(TMessage &Message) override;
     void VisibleChanged() override;
     void BoundsChanged() override {}
+    void FocusChanged(TWinControl *Control) override;
+    bool FocusWhenShown(TWinControl *Control) override;
+    void ForgetControl(TWinControl *Control) override;
 
 private:
-    friend class TWinControl;
-    friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
-    void FocusChanged(TWinControl *Control);
-    void ForgetControl(TWinControl *Control);
     TButton *DialogButton(WORD Key) const;
     void UpdateDefaultButtons();
 

@@ -118,7 +118,7 @@ void HandleException() noexcept {
 void ProcessMessage(MSG &Msg) noexcept {
     try {
         if ((Msg.message == WM_KEYDOWN) && Msg.hwnd)
-            if (TWinControl *control = FindControl(Msg.hwnd); control && control->PreviewKeyDown(Msg))
+            if (TWinControl *control = TWinControl::FindControl(Msg.hwnd); control && control->PreviewKeyDown(Msg))
                 return;
         TranslateMessage(&Msg);
         DispatchMessageA(&Msg);

@@ -104,7 +104,7 @@ extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, c
         ImportVersionInfo(version);
         dialog->VersionText.assign(reinterpret_cast<const char *>(version + 1), version[0]);
         dialog->UserText = UserText ? UserText : "";
-        dialog->PasswordText = PasswordText ? PasswordText : "";
+        *dialog->PasswordText = PasswordText ? PasswordText : "";
         dialog->ExtraData = ExtraData ? ExtraData : "";
         const int result = dialog->ShowModal();
         // Destroyed once the host's message loop next runs, so its texts stay
@@ -115,7 +115,7 @@ extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, c
         if (result != mrOk)
             return mrCancel;
         CopyBack(UserText, released->UserText, ApiDataTextChars);
-        CopyBack(PasswordText, released->PasswordText, ApiDataTextChars);
+        CopyBack(PasswordText, *released->PasswordText, ApiDataTextChars);
         return mrOk;
     } catch (...) {
         return mrCancel;

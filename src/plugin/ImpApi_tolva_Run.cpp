@@ -38,22 +38,6 @@ struct Settings {
     int32_t TimeoutSec = 180;
 };
 
-// Texts that must not outlive the run in memory (password, request body).
-class SecretText {
-public:
-    SecretText() = default;
-    explicit SecretText(std::string text) : text_(std::move(text)) {}
-    SecretText(const SecretText &) = delete;
-    SecretText &operator=(const SecretText &) = delete;
-    ~SecretText() { Wipe(text_); }
-    std::string &operator*() { return text_; }
-    const std::string &operator*() const { return text_; }
-    std::string *operator->() { return &text_; }
-
-private:
-    std::string text_;
-};
-
 bool LocaleEquals(std::string_view a, std::string_view b) { return CompareTextInLocale(a, b) == 0; }
 
 // The registry names the variant; anything but a readable text means "tolva".
@@ -290,7 +274,7 @@ int32_t AskForMissing(RunInput &in, bool depotVariant) {
         dialog.UserLogin = in.userLogin;
         if (!dialog.Execute())
             return errPasswordCancelled;
-        *in.password = dialog.Password;
+        in.password = std::move(dialog.Password);
     }
     if (depotVariant) {
         if (in.noMessageBoxes)

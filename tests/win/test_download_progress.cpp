@@ -14,7 +14,7 @@ protected:
 
     // The open window as a host's thread has it: the form behind the window "Info".
     static TfrmDownloadProgress *OpenForm() {
-        return dynamic_cast<TfrmDownloadProgress *>(FindControl(FindForm("Info")));
+        return dynamic_cast<TfrmDownloadProgress *>(TWinControl::FindControl(FindForm("Info")));
     }
     static TfrmDownloadProgress &Open() {
         ShowDownloadProgress(nullptr);

@@ -75,7 +75,7 @@ TEST_F(Prompts, PasswordPromptLayoutAndTexts) {
                         }),
                         Do([] { PostClick(CancelButton()); })});
     EXPECT_FALSE(dlg.Execute());
-    EXPECT_EQ(dlg.Password, "");
+    EXPECT_EQ(*dlg.Password, "");
     EXPECT_FALSE(IsWindowVisible(dlg.Handle()));
 }
 
@@ -108,7 +108,7 @@ TEST_F(Prompts, PasswordOkFollowsTheFieldAndOnlyTheButtonsEndThePrompt) {
                             PostClick(CancelButton());
                         })});
     EXPECT_FALSE(dlg.Execute());
-    EXPECT_EQ(dlg.Password, "");
+    EXPECT_EQ(*dlg.Password, "");
 }
 
 TEST_F(Prompts, PasswordReturnedExactlyAsTypedWithItsBlanks) {
@@ -122,7 +122,7 @@ TEST_F(Prompts, PasswordReturnedExactlyAsTypedWithItsBlanks) {
                                 PostKey(Edit(), VK_RETURN);
                             })});
         EXPECT_TRUE(dlg.Execute());
-        EXPECT_EQ(dlg.Password, typed);
+        EXPECT_EQ(*dlg.Password, typed);
     }
 }
 
@@ -131,7 +131,7 @@ TEST_F(Prompts, ClosingThePromptCountsAsCancel) {
     ModalScript script({WaitFor(" Zugangsberechtigung"), Do([] { PostChars(Edit(), "pw"); }),
                         Do([] { PostMessageA(g_form, WM_CLOSE, 0, 0); })});
     EXPECT_FALSE(dlg.Execute());
-    EXPECT_EQ(dlg.Password, "");
+    EXPECT_EQ(*dlg.Password, "");
 }
 
 HWND g_wipedEdit;
@@ -154,7 +154,7 @@ TEST_F(Prompts, PasswordIsWipedWhenThePromptIsDestroyed) {
                             Do([] { PostClick(OkButton()); })});
         ASSERT_TRUE(dlg->Execute());
     }
-    callersCopy = dlg->Password;
+    callersCopy = *dlg->Password;
     g_wipedEdit = dlg->ePasswort->Handle();
     g_editTexts.clear();
     g_editProc = reinterpret_cast<WNDPROC>(
