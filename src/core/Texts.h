@@ -2,6 +2,7 @@
 // Small text helpers without Windows types.
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Short texts (the host's strings with a length byte, the edit controls'
 // values, masks, messages, the target folder) hold at most this many characters.
@@ -38,6 +39,7 @@ public:
     SecretText &operator=(SecretText &&Other) noexcept {
         Wipe(text_);
         text_.swap(Other.text_);
+        Wipe(Other.text_); // a swap of in-object texts copies only up to the end
         return *this;
     }
     SecretText(const SecretText &) = delete;
