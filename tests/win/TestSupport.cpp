@@ -100,3 +100,28 @@ std::string FormField(const std::string &Body, const std::string &Name) {
     }
     return "<missing>";
 }
+
+HANDLE StartChildTest(const std::string &Name) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self + "\" --gtest_also_run_disabled_tests --gtest_filter=" + Name;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES; // its failures show in this test's output
+    startup.hStdOutput = startup.hStdError = GetStdHandle(STD_OUTPUT_HANDLE);
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child))
+        return nullptr;
+    CloseHandle(child.hThread);
+    return child.hProcess;
+}
+
+DWORD FinishChildTest(HANDLE Process, DWORD Millis) {
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(Process, Millis) == WAIT_OBJECT_0)
+        GetExitCodeProcess(Process, &exitCode);
+    else
+        TerminateProcess(Process, 1);
+    CloseHandle(Process);
+    return exitCode;
+}

@@ -67,6 +67,14 @@ private:
     std::string name_;
 };
 
+// This test program's own disabled test Name ("Suite.DISABLED_Case") started
+// as a second process, its output joined to this test's. Returns its process,
+// or null when it did not start.
+HANDLE StartChildTest(const std::string &Name);
+// The child's exit code once it has ended, or STILL_ACTIVE when it did not
+// end within Millis (it is then killed); the handle is closed either way.
+DWORD FinishChildTest(HANDLE Process, DWORD Millis);
+
 // The process's committed private memory, summed region by region (Wine
 // answers 0 in the process memory counters).
 SIZE_T CommittedPrivateBytes();

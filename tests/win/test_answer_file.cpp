@@ -87,26 +87,12 @@ TEST(AnswerFile, TwoHostsImportIntoOneFolder) {
     const std::string readyName = "impapi-second-host-ready-" + std::to_string(GetCurrentProcessId());
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
     SetEnvironmentVariableA(kReadyVariable, readyName.c_str());
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = std::string("\"") + self +
-                          "\" --gtest_also_run_disabled_tests --gtest_filter=AnswerFile.DISABLED_SecondHost";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES; // its failures show in this test's output
-    startup.hStdOutput = startup.hStdError = GetStdHandle(STD_OUTPUT_HANDLE);
-    PROCESS_INFORMATION second{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                               &second));
+    const HANDLE second = StartChildTest("AnswerFile.DISABLED_SecondHost");
+    ASSERT_TRUE(second);
     EXPECT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
     CloseHandle(ready);
     ImportMany(tree.Target(), "first host");
-    ASSERT_EQ(WaitForSingleObject(second.hProcess, 120000), WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(second.hProcess, &exitCode);
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
-    EXPECT_EQ(exitCode, 0u) << "the second host failed (its output is above)";
+    EXPECT_EQ(FinishChildTest(second, 120000), 0u) << "the second host failed (its output is above)";
     EXPECT_EQ(server.Requests().size(), 2u * kImports);
     EXPECT_EQ(tree.Listing(), "tolva.xml") << "no temporary file remains";
 }

@@ -67,21 +67,9 @@ TEST(ImportFailures, KilledWhileWritingLeavesNoTemporaryFile) {
     tree.WriteAnswer("<earlier/>");
     server.Script(PortalAnswer(std::string(300000, 'x')));
     SetEnvironmentVariableA(kDyingTarget, tree.Target().c_str());
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = std::string("\"") + self +
-                          "\" --gtest_also_run_disabled_tests --gtest_filter=ImportFailures.DISABLED_HostDiesWhileWriting";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &child));
-    ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(child.hProcess, &exitCode);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
-    EXPECT_EQ(exitCode, 9u) << "the host died in the write";
+    const HANDLE child = StartChildTest("ImportFailures.DISABLED_HostDiesWhileWriting");
+    ASSERT_TRUE(child);
+    EXPECT_EQ(FinishChildTest(child, 60000), 9u) << "the host died in the write";
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(tree.Listing(), "tolva.xml");
     EXPECT_EQ(tree.ReadAnswer(), "<earlier/>");
