@@ -1,6 +1,6 @@
 #include "framework/Control.h"
 
-#include <algorithm>
+#include <vector>
 
 #include "framework/Forms.h"
 

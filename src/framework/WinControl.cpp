@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <new>
-#include <utility>
 
 #include "framework/Forms.h"
 #include "framework/Framework.h"
