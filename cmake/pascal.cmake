@@ -24,22 +24,35 @@ add_custom_command(OUTPUT ${P}/rtl/system.ppu
   DEPENDS ${IMPAPI_PPC386} ${CMAKE_SOURCE_DIR}/cmake/fpc-rtl.sh
   COMMENT "Building Free Pascal's win32 RTL")
 
-# Warnings stop the build (-Sew).
-add_custom_command(OUTPUT ${P}/ImpApiHost.exe
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${P}/units
-  COMMAND ${IMPAPI_PPC386} -n -Twin32 -Pi386 -vew -Sew -Fu${P}/rtl -Fu${CMAKE_SOURCE_DIR}/include
-          -FE${P} -FU${P}/units ${CMAKE_SOURCE_DIR}/tools/host/ImpApiHost.dpr
-  DEPENDS ${P}/rtl/system.ppu ${CMAKE_SOURCE_DIR}/tools/host/ImpApiHost.dpr
-          ${CMAKE_SOURCE_DIR}/include/ImpApi_tolva.pas
-  COMMENT "Building the Pascal sample host")
-add_custom_target(pascal_host ALL DEPENDS ${P}/ImpApiHost.exe)
+# A Pascal program of the host's kind, from the shipped unit; warnings stop
+# the build (-Sew).
+function(impapi_pascal_program source)
+  get_filename_component(name ${source} NAME_WE)
+  add_custom_command(OUTPUT ${P}/${name}.exe
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${P}/units
+    COMMAND ${IMPAPI_PPC386} -n -Twin32 -Pi386 -vew -Sew -Fu${P}/rtl -Fu${CMAKE_SOURCE_DIR}/include
+            -FE${P} -FU${P}/units ${source}
+    DEPENDS ${P}/rtl/system.ppu ${source} ${CMAKE_SOURCE_DIR}/include/ImpApi_tolva.pas
+    COMMENT "Building the Pascal program ${name}")
+endfunction()
+impapi_pascal_program(${CMAKE_SOURCE_DIR}/tools/host/ImpApiHost.dpr)
+# A host whose window procedure raises while the plug-in's modal loops run.
+impapi_pascal_program(${CMAKE_SOURCE_DIR}/tests/pascal/RaisingHost.dpr)
+add_custom_target(pascal_host ALL DEPENDS ${P}/ImpApiHost.exe ${P}/RaisingHost.exe)
 set(IMPAPI_PASCAL_HOST ${P}/ImpApiHost.exe)
 
-# The host runs 32-bit like the product; the unit's argument sizes are also
+# The hosts run 32-bit like the product (the sample host, and the one that
+# raises in the plug-in's modal loops); the unit's argument sizes are also
 # checked against the .def, and that check is proven to catch a wrong LastImport.
-add_test(NAME pascal_host COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/pascal_host.py
-         ${CMAKE_SOURCE_DIR} ${IMPAPI_PASCAL_HOST} ${CMAKE_SOURCE_DIR}/tools/win32/run32)
-set_tests_properties(pascal_host PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop ENVIRONMENT
-  "WINEPREFIX=${IMPAPI_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+foreach(test pascal_host:pascal_host:ImpApiHost pascal_raising_host:raising_host:RaisingHost)
+  string(REPLACE ":" ";" parts ${test})
+  list(GET parts 0 name)
+  list(GET parts 1 script)
+  list(GET parts 2 program)
+  add_test(NAME ${name} COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/${script}.py
+           ${CMAKE_SOURCE_DIR} ${P}/${program}.exe ${CMAKE_SOURCE_DIR}/tools/win32/run32)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop ENVIRONMENT
+    "WINEPREFIX=${IMPAPI_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
+endforeach()
 add_test(NAME pascal_unit_stdcall_sizes COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/check_unit.py
          --self-test ${CMAKE_SOURCE_DIR}/include/ImpApi_tolva.pas ${CMAKE_SOURCE_DIR}/dist/win32/ImpApi_tolva.def)

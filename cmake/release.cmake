@@ -13,7 +13,7 @@ set(IMPAPI_FULL_NAME ImpApi_tolva-${PROJECT_VERSION})
 if(IMPAPI_ARCH STREQUAL win32)
   set(IMPAPI_IMAGE_BASE 0x6A400000)
   # Not NO_SEH: the barrier around the host's callback registers a structured
-  # exception handler of the image (src/plugin/HostCall.cpp), which the
+  # exception handler of the image (src/base/HostBarrier.cpp), which the
   # system would refuse to call in an image marked so.
 else()
   set(IMPAPI_IMAGE_BASE 0x16A400000)

@@ -67,4 +67,6 @@ void HideDownloadProgress() noexcept {
     delete form;
 }
 
+void ForgetDownloadProgress() noexcept { g_frmDownloadProgress = nullptr; }
+
 bool DownloadCancelled() noexcept { return g_frmDownloadProgress && g_frmDownloadProgress->Cancelled(); }

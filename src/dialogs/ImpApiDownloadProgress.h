@@ -10,6 +10,10 @@
 void ShowDownloadProgress(HWND Owner);
 // Stops the timer, hides and destroys the open window; nothing without one.
 void HideDownloadProgress() noexcept;
+// The thread that showed the window ended inside a run: the system took the
+// window with it; the object is let go untouched, so that the next run shows
+// its own.
+void ForgetDownloadProgress() noexcept;
 // Whether the user pressed the cancel button of the open window.
 bool DownloadCancelled() noexcept;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/HostBarrier.h"
 #include "framework/Framework.h"
 #include "framework/StdCtrls.h"
 
@@ -164,9 +165,10 @@ int TForm::ShowModal() {
         EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
         for (HWND w : disabled.List)
             EnableWindow(w, FALSE);
+        // Enabling sends the host's windows a message: behind the barrier too.
         ScopeExit restore{[&] {
             for (HWND w : disabled.List)
-                EnableWindow(w, TRUE);
+                HostBarrier::Guard([w] { EnableWindow(w, TRUE); });
             Framework::SetScreenCursor(cursor);
             modal_ = false;
         }};
@@ -174,16 +176,22 @@ int TForm::ShowModal() {
         Show();
         bool quit = false;
         while (modalResult_ == mrNone) {
-            MSG msg;
-            int r = GetMessageA(&msg, nullptr, 0, 0);
+            // The loop serves the host's messages too: what its window
+            // procedures raise ends the loop (the form is left to its owner).
+            MSG msg{};
+            int r = 1;
+            HostBarrier::Guard([&] {
+                r = GetMessageA(&msg, nullptr, 0, 0);
+                if (r > 0)
+                    Framework::ProcessMessage(msg);
+            });
+            HostBarrier::EndIfRaised();
             if (r <= 0) {
                 // WM_QUIT belongs to the host's loop: hand it back and end as Cancel.
                 if (r == 0)
                     PostQuitMessage(static_cast<int>(msg.wParam));
                 modalResult_ = mrCancel;
                 quit = true;
-            } else {
-                Framework::ProcessMessage(msg);
             }
             if (modalResult_ != mrNone && OnClose && !quit) {
                 TCloseAction action = caHide;

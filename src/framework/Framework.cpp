@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "base/HostBarrier.h"
 #include "framework/Forms.h"
 
 namespace Framework {
@@ -105,9 +106,12 @@ void HandleException() noexcept {
         }
         // The box takes the focus; it goes back to where it was (the field
         // whose check failed, say), as the system does not always restore it.
+        // Its loop serves the host's messages: what the host raises there is
+        // kept, and the modal loop around ends with it.
         HWND focus = GetFocus();
-        MessageBoxA(nullptr, WithFullStop(std::move(message)).c_str(), ApplicationTitle().c_str(),
-                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        const std::string text = WithFullStop(std::move(message)), title = ApplicationTitle();
+        HostBarrier::GuardBox(
+            [&] { MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL); });
         if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus) && GetFocus() != focus)
             SetFocus(focus);
     } catch (...) {

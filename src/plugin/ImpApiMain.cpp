@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "base/HostBarrier.h"
 #include "core/Texts.h"
-#include "plugin/HostCall.h"
+#include "dialogs/ImpApiDownloadProgress.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -15,12 +15,26 @@ namespace {
 constinit std::string g_apiVersion;
 constinit TExportXMLRoutine g_apiExportXML = nullptr;
 constinit TProgrCallback g_progrCallback = nullptr;
-// The thread whose run is in progress (0: none).
-constinit std::atomic<DWORD> g_runThread{0};
-// What the host raised in its callback during the run in progress (only the
-// run's own thread reports).
-constinit bool g_hostRaised = false;
-constinit EXCEPTION_RECORD g_hostException{};
+// The thread whose call holds the plug-in (0: none), a handle that tells
+// whether it still lives, how deep its calls nest and whether one is a run.
+struct Owner {
+    DWORD Thread = 0;
+    HANDLE Handle = nullptr;
+    int Depth = 0;
+    bool Running = false;
+};
+constinit Owner g_owner{};
+constinit SRWLOCK g_ownerLock = SRWLOCK_INIT;
+
+// The owner's thread has ended inside a call: the system took its windows and
+// its stack; what is left of the call is let go, so the next call starts anew.
+void ReleaseDeadOwner() {
+    if (!g_owner.Handle || WaitForSingleObject(g_owner.Handle, 0) != WAIT_OBJECT_0)
+        return;
+    CloseHandle(g_owner.Handle);
+    g_owner = {};
+    ForgetDownloadProgress();
+}
 } // namespace
 
 void RegisterVariant(std::string_view Version, TExportXMLRoutine Routine) {
@@ -31,23 +45,45 @@ void RegisterVariant(std::string_view Version, TExportXMLRoutine Routine) {
 const std::string &ApiVersion() { return g_apiVersion; }
 
 void Report(int32_t Kind, int32_t Number, const char *Text) {
-    EndIfHostRaised();
-    if (TProgrCallback callback = g_progrCallback) {
-        if (ImpApiCallHost(callback, Kind, Number, Text ? Text : "", &g_hostException)) {
-            g_hostRaised = true;
-            throw THostRaised();
-        }
-    }
+    HostBarrier::EndIfRaised();
+    if (TProgrCallback callback = g_progrCallback)
+        HostBarrier::Call([&] { callback(Kind, Number, Text ? Text : ""); });
 }
 
-void EndIfHostRaised() {
-    if (g_hostRaised)
-        throw THostRaised();
+TExportGate::TExportGate(bool Run) : run_(Run) {
+    const DWORD self = GetCurrentThreadId();
+    AcquireSRWLockExclusive(&g_ownerLock);
+    ReleaseDeadOwner();
+    if (g_owner.Thread == 0) {
+        HANDLE thread = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+        g_owner = {self, thread, 1, Run};
+        entered_ = true;
+    } else if (g_owner.Thread == self && !(Run && g_owner.Running)) {
+        ++g_owner.Depth;
+        g_owner.Running = g_owner.Running || Run;
+        entered_ = true;
+    }
+    ReleaseSRWLockExclusive(&g_ownerLock);
+}
+
+void TExportGate::Leave() noexcept {
+    if (!std::exchange(entered_, false))
+        return;
+    AcquireSRWLockExclusive(&g_ownerLock);
+    if (run_)
+        g_owner.Running = false;
+    if (--g_owner.Depth == 0) {
+        if (g_owner.Handle)
+            CloseHandle(g_owner.Handle);
+        g_owner = {};
+    }
+    ReleaseSRWLockExclusive(&g_ownerLock);
 }
 
 bool CallbackRegistered() { return g_progrCallback != nullptr; }
 
-void Initialize() { g_hostRaised = false; }
+void Initialize() { HostBarrier::Reset(); }
 
 // The callback and the run routine stay: only the texts are emptied.
 void Finalize() { g_apiVersion.clear(); }
@@ -75,12 +111,12 @@ extern "C" int32_t __stdcall ExportXML(const char *TargetDir, const char *Adviso
                                        int32_t Reserved, const double *LastImport,
                                        const char *Params) {
     // One run at a time: another thread, and a nested call from the callback
-    // on the run's own thread, are refused at once, and the run in progress
+    // on the run's own thread, are refused at once, and the call in progress
     // goes on untouched.
-    DWORD owner = 0;
-    if (!g_runThread.compare_exchange_strong(owner, GetCurrentThreadId()))
+    TExportGate gate(true);
+    if (!gate.Entered())
         return errInternal;
-    g_hostRaised = false;
+    HostBarrier::Reset();
     int32_t result = errInternal;
     // No exception of the plug-in reaches the host; the run routine catches
     // its own failures, this is the last line.
@@ -90,17 +126,12 @@ extern "C" int32_t __stdcall ExportXML(const char *TargetDir, const char *Adviso
     } catch (...) {
         result = errInternal;
     }
-    const bool raised = std::exchange(g_hostRaised, false);
-    const EXCEPTION_RECORD exception = g_hostException;
-    g_runThread.store(0);
-    if (!raised)
+    EXCEPTION_RECORD exception;
+    if (!HostBarrier::Take(exception))
         return result;
-    // The host's own exception goes back to it once the run has cleaned up,
-    // with its code, flags and arguments. A C++ exception is not raised again
-    // (its object may have lived in the frames that were unwound): -21.
-    if (!IsCppException(exception.ExceptionCode))
-        RaiseException(exception.ExceptionCode, exception.ExceptionFlags & EXCEPTION_NONCONTINUABLE,
-                       std::min<DWORD>(exception.NumberParameters, EXCEPTION_MAXIMUM_PARAMETERS),
-                       exception.ExceptionInformation);
+    // The host's own exception goes back to it once the run has cleaned up; a
+    // host that continues it, or a C++ exception, gives -21.
+    gate.Leave();
+    HostBarrier::RaiseAgain(exception);
     return errInternal;
 }

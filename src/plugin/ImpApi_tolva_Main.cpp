@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <ImpApi_tolva.h>
+#include "base/HostBarrier.h"
 #include "dialogs/ImpApi_tolva_Dlg.h"
 #include "plugin/ImpApiMain.h"
 #include "core/ResultTexts.h"
@@ -91,12 +92,11 @@ void CopyBack(char *Buffer, const std::string &Text, std::size_t Limit) {
     std::memcpy(Buffer, Text.data(), length);
     Buffer[length] = '\0';
 }
-} // namespace
 
 // The host's buffers are written only after OK; ExtraData never (see the
 // dialog). A failure inside counts as Cancel, with the buffers untouched: the
 // texts are copied back last, when nothing can fail any more.
-extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData) {
+int32_t ShowAccessData(char *UserText, char *PasswordText, char *ExtraData) {
     try {
         auto dialog = std::make_unique<TdlgProviderDataEdit>();
         // Through the export, so the label shows exactly what a host reads.
@@ -120,4 +120,23 @@ extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, c
     } catch (...) {
         return mrCancel;
     }
+}
+} // namespace
+
+// While another thread's call is in progress: 2 at once, nothing written.
+// What the host raises while the dialog is open closes it (Cancel, nothing
+// written) and goes back to the host.
+extern "C" int32_t __stdcall ApiDataDialog(char *UserText, char *PasswordText, char *ExtraData) {
+    EXCEPTION_RECORD exception;
+    {
+        ImpApiMain::TExportGate gate(false);
+        if (!gate.Entered())
+            return mrCancel;
+        HostBarrier::Reset();
+        const int32_t result = ShowAccessData(UserText, PasswordText, ExtraData);
+        if (!HostBarrier::Take(exception))
+            return result;
+    }
+    HostBarrier::RaiseAgain(exception);
+    return mrCancel;
 }

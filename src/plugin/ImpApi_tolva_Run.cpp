@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <ImpApi_tolva.h>
+#include "base/HostBarrier.h"
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 #include "base/Locale.h"
 #include "core/Texts.h"
@@ -91,7 +92,7 @@ bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
         settings.Accept = ReadIniText(file, "Accept", settings.Accept);
         settings.Headers = ReadIniText(file, "Headers", settings.Headers);
         settings.TimeoutSec = ReadIniInteger(file, "Timeout", settings.TimeoutSec);
-    } catch (const ImpApiMain::THostRaised &) {
+    } catch (const THostRaised &) {
         // The host's exception is no failure of the file: it ends the run.
         throw;
     } catch (...) {
@@ -326,7 +327,7 @@ int32_t Download(const Settings &settings, bool timed, std::string_view body, bo
                       .TimeoutSec = settings.TimeoutSec, .Prompts = prompts},
                      answer, status, observer);
     // The host may have raised in the closing tick, which cannot throw.
-    ImpApiMain::EndIfHostRaised();
+    HostBarrier::EndIfRaised();
     if (timed)
         ImpApiMain::ReportTiming("Download beendet: " + TimeOfDay() + "; Result = " + std::to_string(result));
     if (result != 0)
@@ -341,9 +342,12 @@ void ReportPortalError(const TResponseSink &answer, bool noMessageBoxes) {
     PublishPortalError(error.Number, error.Message);
     if (error.Message.empty())
         return;
-    if (!noMessageBoxes)
-        MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + error.Message).c_str(), "Fehler",
-                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // The box's loop serves the host's messages: what the host raises there
+    // ends the run.
+    if (!noMessageBoxes) {
+        const std::string text = "Fehlermeldung von tolva:\r\n\r\n" + error.Message;
+        HostBarrier::CallBox([&] { MessageBoxA(nullptr, text.c_str(), "Fehler", MB_OK | MB_ICONERROR | MB_TASKMODAL); });
+    }
     ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
 }
 

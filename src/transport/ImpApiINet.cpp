@@ -209,6 +209,17 @@ struct TCall {
         return resOK;
     }
 
+    // The platform's prompt runs a message loop that serves the host's
+    // messages: what the host raises there ends the request.
+    DWORD Prompt(DWORD Error, DWORD Flags) const {
+        DWORD selection = ERROR_CANCELLED;
+        HostBarrier::CallBox([&] {
+            LPVOID data = nullptr;
+            selection = WinINet.InternetErrorDlg(GetDesktopWindow(), Request.get(), Error, Flags, &data);
+        });
+        return selection;
+    }
+
     // The certificate prompt; true when the user accepts and the request goes again.
     bool CertificateAccepted(DWORD Error) const {
         if (!Req.Prompts) {
@@ -216,11 +227,8 @@ struct TCall {
             LogText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
             return false;
         }
-        LPVOID data = nullptr;
-        const DWORD selection = WinINet.InternetErrorDlg(
-            GetDesktopWindow(), Request.get(), Error,
-            FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-            &data);
+        const DWORD selection = Prompt(Error, FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                                  FLAGS_ERROR_UI_FLAGS_GENERATE_DATA);
         Log([selection] { return "InternetErrorDlg: Selection = " + std::to_string(selection); });
         if (selection != ERROR_SUCCESS && selection != ERROR_INTERNET_FORCE_RETRY) {
             LogText("Zertifikat-Fehler (Invalid CA): Abbruch durch Benutzer.");
@@ -249,7 +257,7 @@ struct TCall {
     int32_t Send() const {
         try {
             return SendUntilAccepted();
-        } catch (const TRequestAborted &) {
+        } catch (const THostRaised &) {
             throw;
         } catch (...) {
             LogText("WinINet-Exception (HttpSendRequest)");
@@ -271,10 +279,8 @@ struct TCall {
             LogText("HTTP-Fehler 407: Authentifizierung erforderlich.");
             return errProxyAuth;
         }
-        LPVOID data = nullptr;
-        const DWORD selection =
-            WinINet.InternetErrorDlg(GetDesktopWindow(), Request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                                     FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS, &data);
+        const DWORD selection = Prompt(ERROR_INTERNET_INCORRECT_PASSWORD,
+                                       FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
         if (selection == ERROR_SUCCESS) {
             LogText("HTTP-Fehler 407: Authentifizierung erforderlich.");
             return errProxyAuth;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/HostBarrier.h"
 #include "core/FormValue.h"
 #include "core/ResponseSink.h"
 #include "core/TransportTexts.h"
@@ -33,8 +34,9 @@ struct THttpsRequest {
 };
 
 // How a request reaches its caller while it runs: log lines, a tick after each
-// piece of the answer, the cancel poll. The request itself shows no window and
-// knows no host.
+// piece of the answer, the cancel poll. The request itself shows no window but
+// the platform's prompts and knows no host. An observer ends the request at
+// once by throwing THostRaised, which the request lets pass.
 class TRequestObserver {
 public:
     // Lines are composed (and the system error read) only when this says so.
@@ -54,10 +56,6 @@ public:
 protected:
     ~TRequestObserver() = default;
 };
-
-// Thrown by an observer to end the request at once: the request lets it pass
-// its own catch blocks.
-struct TRequestAborted {};
 
 // Sends one request and appends the answer body to Response. Returns 0 or a
 // transport code (-1001 .. -1015). StatusText is emptied on entry and holds

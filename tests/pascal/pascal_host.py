@@ -23,24 +23,47 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def make_tree(prefix):
+    """A scratch folder with the target folder and the override file's folder."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    target = os.path.join(work, "import")
+    os.makedirs(target)
+    os.makedirs(os.path.join(work, "tolva"))
+    return work, target
+
+
+def run_host(work, args):
+    """The host's exit code (-1 when it did not end in time) and output."""
+    # Output into a file: Wine's helpers would keep a pipe open.
+    with open(os.path.join(work, "out.txt"), "w+b") as out:
+        try:
+            code = subprocess.call(WINE + [HOST] + args, stdout=out, stderr=subprocess.STDOUT,
+                                   stdin=subprocess.DEVNULL, timeout=240)
+        except subprocess.TimeoutExpired:
+            code = -1
+        out.seek(0)
+        return code, out.read().decode("cp1252", "replace")
+
+
+def verdict(failures):
+    """Prints each failure; the exit code."""
+    for f in failures:
+        print("FAIL", f)
+    return 1 if failures else 0
+
+
+DLL = windows_path(os.path.join(ROOT, "dist", "win32", "ImpApi_tolva.dll"))
+
+
 def main():
-    work = tempfile.mkdtemp(prefix="pascal_host_")
+    work, target = make_tree("pascal_host_")
     try:
-        target = os.path.join(work, "import")
-        os.makedirs(target)
-        os.makedirs(os.path.join(work, "tolva"))
         with portal.Portal() as p, p.server() as server:
             server.script({"status": 200, "body": ANSWER})
             with open(os.path.join(work, "tolva", "tolva.ini"), "w") as ini:
                 ini.write("[Global]\r\nHttps=0\r\nServer=%s\r\nTimeout=30\r\n" % server.address)
             params = "UserLogin=pascal\\nPassword=geheim\\nClient=Pascal Host\\nNoMessageBoxes=true"
-            dll = windows_path(os.path.join(ROOT, "dist", "win32", "ImpApi_tolva.dll"))
-            # Output into a file: Wine's helpers would keep a pipe open.
-            with open(os.path.join(work, "out.txt"), "w+b") as out:
-                code = subprocess.call(WINE + [HOST, dll, windows_path(target), params], stdout=out,
-                                       stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=240)
-                out.seek(0)
-                output = out.read().decode("cp1252", "replace")
+            code, output = run_host(work, [DLL, windows_path(target), params])
             requests = server.requests
         print(output)
         failures = []
@@ -55,9 +78,7 @@ def main():
         if fields.get("benutzerkennung") != "pascal" or fields.get("passwort") != "geheim" \
                 or fields.get("vermittlernummer") != "4711":
             failures.append("the portal did not receive the host's one request: %s" % requests)
-        for f in failures:
-            print("FAIL", f)
-        return 1 if failures else 0
+        return verdict(failures)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -19,7 +19,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "framework/Forms.h"
-#include "plugin/HostCall.h"
+#include "base/HostBarrier.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
 #include "transport/ImpApiINet.h"
@@ -145,6 +145,8 @@ std::string &ScratchTarget() {
 // buffer holds the request body.
 int g_reads = 0;
 std::string g_server;
+// What the quiet WinINet answers.
+std::string g_answer = "<depot/>";
 const ImpApiINet::TWinINetApi kQuietWinINet = {
     .InternetOpenA = [](LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) { return HINTERNET(1); },
     .InternetSetOptionA = [](HINTERNET, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
@@ -167,12 +169,12 @@ const ImpApiINet::TWinINetApi kQuietWinINet = {
     .HttpSendRequestA = [](HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) -> BOOL { return TRUE; },
     .HttpQueryInfoA = [](HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD) -> BOOL { return FALSE; },
     .InternetQueryDataAvailable = [](HINTERNET, LPDWORD available, DWORD, DWORD_PTR) -> BOOL {
-        *available = g_reads == 0 ? 8 : 0;
+        *available = g_reads == 0 ? DWORD(g_answer.size()) : 0;
         return TRUE;
     },
     .InternetReadFile = [](HINTERNET, LPVOID buffer, DWORD, LPDWORD read) -> BOOL {
-        *read = g_reads++ == 0 ? 8 : 0;
-        std::memcpy(buffer, "<depot/>", *read);
+        *read = g_reads++ == 0 ? DWORD(g_answer.size()) : 0;
+        std::memcpy(buffer, g_answer.data(), *read);
         return TRUE;
     },
     .InternetCloseHandle = [](HINTERNET) -> BOOL { return TRUE; },
@@ -224,9 +226,17 @@ void __stdcall RaisingCallback(int32_t kind, int32_t, const char *) {
         RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 const char *g_raisingParams = nullptr;
-void __stdcall ImportInHostFrame(int32_t, int32_t, const char *) {
-    const double last = 1;
-    ExportXML(ScratchTarget().c_str(), "4711", 0, &last, g_raisingParams);
+// ExportXML in a structured exception frame of the host's: what came back.
+bool ImportInHostFrame(EXCEPTION_RECORD &Caught) {
+    THostException raised{};
+    const bool caught = ImpApiCallGuarded(
+        [](void *) {
+            const double last = 1;
+            ExportXML(ScratchTarget().c_str(), "4711", 0, &last, g_raisingParams);
+        },
+        nullptr, raised);
+    Caught = raised.Record;
+    return caught;
 }
 } // namespace
 
@@ -241,7 +251,7 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheHostRaisedInItsCallback) {
     g_raisingParams = params;
     RegProgrCallback(&RaisingCallback);
     EXCEPTION_RECORD caught{};
-    const bool raised = ImpApiCallHost(&ImportInHostFrame, 0, 0, "", &caught);
+    const bool raised = ImportInHostFrame(caught);
     RegProgrCallback(nullptr);
     SecureZeroMemory(params, sizeof params);
     ImpApiINet::WinINet = ImpApiINet::RealWinINet();
@@ -249,6 +259,59 @@ TEST_F(Secrets, NoCopyOfThePasswordAfterTheHostRaisedInItsCallback) {
     EXPECT_EQ(caught.ExceptionCode, 0x0EEDFADEu);
     EXPECT_EQ(tree.Listing(), "");
     ExpectNoCopy();
+}
+
+namespace {
+// The host's window: its procedure raises when a modal loop dispatches the
+// message the host posted before the import.
+constexpr UINT HostRaiseMessage = WM_APP + 7;
+LRESULT CALLBACK RaisingWindowProc(HWND Window, UINT Msg, WPARAM W, LPARAM L) {
+    if (Msg == HostRaiseMessage)
+        RaiseException(0x0EEDFADE, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    return DefWindowProcA(Window, Msg, W, L);
+}
+} // namespace
+
+// The import that the host's window procedure ends inside the portal's error
+// box or the certificate prompt (here a box in its place) wipes its copies too.
+TEST_F(Secrets, NoCopyOfThePasswordAfterTheHostRaisedInABox) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RaisingWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ImpApiTestRaisingHost";
+    RegisterClassA(&wc);
+    HWND host = CreateWindowExA(0, wc.lpszClassName, "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    ImpApiINet::TWinINetApi errorBox = kQuietWinINet, certificate = kQuietWinINet;
+    certificate.HttpSendRequestA = [](HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) -> BOOL { return FALSE; };
+    certificate.GetLastError = [] { return DWORD(ERROR_INTERNET_INVALID_CA); };
+    certificate.InternetErrorDlg = [](HWND, HINTERNET, DWORD, DWORD, LPVOID *) -> DWORD {
+        return MessageBoxA(nullptr, "Zertifikat", "Security Warning", MB_OKCANCEL) == IDOK ? 0 : ERROR_CANCELLED;
+    };
+    for (const auto &[loop, api, answer] :
+         {std::tuple{"portal's error box", errorBox, "<error><number>7</number><message>kaputt</message></error>"},
+          std::tuple{"certificate prompt", certificate, "<depot/>"}}) {
+        SCOPED_TRACE(loop);
+        ScratchTree tree;
+        ScratchTarget() = tree.Target();
+        ImpApiINet::WinINet = api;
+        g_answer = answer;
+        g_reads = 0;
+        char params[128] = "UserLogin=u\r\nPassword=";
+        Unshift(kShifted, params + std::strlen(params));
+        g_raisingParams = params;
+        PostMessageA(host, HostRaiseMessage, 0, 0);
+        EXCEPTION_RECORD caught{};
+        const bool raised = ImportInHostFrame(caught);
+        SecureZeroMemory(params, sizeof params);
+        ImpApiINet::WinINet = ImpApiINet::RealWinINet();
+        g_answer = "<depot/>";
+        EXPECT_TRUE(raised);
+        EXPECT_EQ(caught.ExceptionCode, 0x0EEDFADEu);
+        EXPECT_EQ(tree.Listing(), "");
+        ExpectNoCopy();
+    }
+    DestroyWindow(host);
 }
 
 TEST_F(Secrets, NoCopyOfThePasswordAfterTheAccessDataDialog) {
