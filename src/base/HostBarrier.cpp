@@ -24,7 +24,7 @@ void Keep(THostException *Raised, const EXCEPTION_RECORD *Record) {
 // argument's home slot, at the frame's 0x40, holds where the record goes.
 extern "C" EXCEPTION_DISPOSITION ImpApiHostHandler(EXCEPTION_RECORD *Record, void *Frame, CONTEXT *,
                                                    DISPATCHER_CONTEXT *Dispatcher);
-extern "C" void ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THostException *Raised);
+extern "C" bool ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THostException *Raised);
 extern "C" char ImpApiCallGuardedResume[];
 asm(R"(
     .text
@@ -42,9 +42,14 @@ ImpApiCallGuardedFrame:
     movq %rcx, %rax
     movq %rdx, %rcx
     call *%rax
+    xorl %eax, %eax
     nop
+    addq $32, %rsp
+    popq %rbx
+    ret
     .globl ImpApiCallGuardedResume
 ImpApiCallGuardedResume:
+    movl $1, %eax
     addq $32, %rsp
     popq %rbx
     ret
@@ -56,7 +61,7 @@ extern "C" EXCEPTION_DISPOSITION ImpApiHostHandler(EXCEPTION_RECORD *Record, voi
     if (Record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
     Keep(*reinterpret_cast<THostException **>(static_cast<char *>(Frame) + 0x40), Record);
-    RtlUnwindEx(Frame, ImpApiCallGuardedResume, Record, nullptr, Dispatcher->ContextRecord,
+    RtlUnwindEx(Frame, ImpApiCallGuardedResume, Record, reinterpret_cast<PVOID>(1), Dispatcher->ContextRecord,
                 Dispatcher->HistoryTable);
     __builtin_trap();
 }
@@ -121,14 +126,14 @@ extern "C" EXCEPTION_DISPOSITION __cdecl ImpApiHostHandler(EXCEPTION_RECORD *Rec
     __builtin_longjmp(frame->Resume, 1);
 }
 
-extern "C" void ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THostException *Raised) {
+extern "C" bool ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THostException *Raised) {
     Registration frame;
     frame.Handler = reinterpret_cast<void *>(&ImpApiHostHandler);
     frame.Raised = Raised;
     if (__builtin_setjmp(frame.Resume)) {
         // RtlUnwind left this record at the head of the chain.
         SetChainHead(frame.Next);
-        return;
+        return true;
     }
     frame.Next = ChainHead();
     SetChainHead(&frame);
@@ -136,16 +141,15 @@ extern "C" void ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THos
         const Unlink unlink{&frame};
         Call(Context);
     }
+    return false;
 }
 #else
 #error "no barrier for this architecture"
 #endif
 
-bool ImpApiCallGuarded(void (*Call)(void *), void *Context, THostException &Raised) noexcept {
+bool ImpApiCallGuarded(void (*Call)(void *), void *Context, THostException &Raised) {
     Raised.Raised = false;
-    ImpApiCallGuardedFrame(Call, Context, &Raised);
-    // Read from memory: the handler wrote it, on any way back.
-    return *static_cast<volatile bool *>(&Raised.Raised);
+    return ImpApiCallGuardedFrame(Call, Context, &Raised);
 }
 
 namespace HostBarrier {
@@ -215,8 +219,6 @@ void EndIfRaised() {
     if (g_kept.Raised)
         throw THostRaised();
 }
-
-bool Raised() noexcept { return g_kept.Raised; }
 
 void Reset() noexcept { g_kept.Raised = false; }
 
