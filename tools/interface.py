@@ -208,8 +208,49 @@ def check_parameters(root, table):
         yield "src: the run reads the parameters %s, the table names %s" % (sorted(read), sorted(table["parameters"]))
 
 
+DOCUMENTS = ("README.md", "docs/host-guide.md")
+
+
+def document_cell(text):
+    """A text as the documents' code tables write it; None: the code has none."""
+    if text is None:
+        return None
+    return text.replace("\r\n", "\\r\\n").replace("{number}", "*number*").replace("{message}", "*message*")
+
+
+def check_documents(root, table):
+    """Each document's code table lists every code once, with its text; after
+    the text a cell may add a remark in parentheses."""
+    for path in DOCUMENTS:
+        lines = (root / path).read_text(encoding="utf-8").split("\n")
+        start = next((i for i, line in enumerate(lines) if line.startswith("| code | text")), None)
+        if start is None:
+            yield "%s: no table headed \"| code | text\"" % path
+            continue
+        rows = {}
+        for number, line in enumerate(lines[start + 2:], start + 3):
+            if not line.startswith("|"):
+                break
+            cells = [cell.strip() for cell in line.strip("|").split(" | ")]
+            rows.setdefault(int(cells[0]), []).append((number, cells[1]))
+        for c in table["codes"]:
+            wanted = document_cell(c["text"])
+            found = rows.pop(c["code"], [])
+            if len(found) != 1:
+                yield "%s: the code table lists %d %d times" % (path, c["code"], len(found))
+            elif wanted is None and not (found[0][1] == "-" or found[0][1].startswith("(none)")):
+                yield "%s:%d: %d has no text, the document gives \"%s\"" % (path, found[0][0], c["code"], found[0][1])
+            elif wanted is not None and found[0][1] != wanted and not found[0][1].startswith(wanted + " ("):
+                yield "%s:%d: %d reads \"%s\", the table gives \"%s\"" % (path, found[0][0], c["code"], found[0][1], wanted)
+        yield from ("%s:%d: %d is not a code of the table" % (path, rows[code][0][0], code) for code in rows)
+    guide = (root / DOCUMENTS[1]).read_text(encoding="utf-8")
+    yield from ("%s: the parameter `%s` is not named" % (DOCUMENTS[1], name)
+                for name in table["parameters"] if not re.search("`%s[`=]" % name, guide))
+
+
 def check(root, table):
-    return [*check_code_lists(root, table), *check_declarations(root, table), *check_parameters(root, table)]
+    return [*check_code_lists(root, table), *check_declarations(root, table), *check_parameters(root, table),
+            *check_documents(root, table)]
 
 
 def main(argv):

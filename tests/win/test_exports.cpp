@@ -54,8 +54,9 @@ TEST(Exports, MessagesOfEveryCode) {
         std::memset(buffer, 0x55, sizeof buffer);
         ASSERT_EQ(plugin.GetExportErrorMsg(row.Code, buffer), text.empty() ? -1 : 0) << row.Code;
         const size_t end = text.empty() ? 0 : text.size() + 1;
-        if (!text.empty())
+        if (!text.empty()) {
             EXPECT_STREQ(buffer, text.c_str()) << row.Code;
+        }
         for (size_t i = end; i < sizeof buffer; ++i)
             ASSERT_EQ(buffer[i], 0x55) << row.Code << " wrote past its zero at " << i;
     }
