@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The public interface from one table: interface/ImpApi_tolva.json.
 
-  interface.py texts OUT       the DLL's code-to-text table (a C++ header)
+  interface.py texts DIR       the DLL's code-to-text table (core/ResultTable.h
+                               and .cpp in DIR)
   interface.py def ARCH OUT    the DLL's .def (ARCH win32: with stdcall sizes)
   interface.py update          rewrite the code lists of the C header and the
                                Pascal unit from the table
@@ -68,16 +69,22 @@ def c_literal(text):
     return '"%s"' % "".join(out)
 
 
-def texts_header(table):
+def texts_sources(table):
+    """The core's code-to-text table: a header and the one source that holds
+    the texts (a table in a header would put a copy of every text into each
+    object that includes it)."""
+    note = "// Written by tools/interface.py from interface/ImpApi_tolva.json: edit the table.\n"
     rows = "".join("    {%d, %s, %s},\n" % (c["code"], "true" if c["layer"] == "transport" else "false",
                                             c_literal(c["text"] or "")) for c in table["codes"])
-    return ("// Written by tools/interface.py from interface/ImpApi_tolva.json: edit the table.\n"
-            "#pragma once\n#include <cstdint>\n#include <string_view>\n\n"
-            "// Every result code with its German text in code page 1252, empty when the\n"
-            "// code has none. {number} and {message} stand for the portal's error number\n"
-            "// and message. Transport: the transport unit renders the text.\n"
-            "struct TResultCodeRow {\n    int32_t Code;\n    bool Transport;\n    std::string_view Text;\n};\n\n"
-            "inline constexpr TResultCodeRow ResultCodeRows[] = {\n%s};\n" % rows)
+    header = (note + "#pragma once\n#include <cstdint>\n#include <string_view>\n\n"
+              "// Every result code with its German text in code page 1252, empty when the\n"
+              "// code has none. {number} and {message} stand for the portal's error number\n"
+              "// and message. Transport: the transport unit renders the text.\n"
+              "struct TResultCodeRow {\n    int32_t Code;\n    bool Transport;\n    std::string_view Text;\n};\n\n"
+              "extern const TResultCodeRow ResultCodeRows[%d];\n" % len(table["codes"]))
+    source = note + '#include "core/ResultTable.h"\n\nconst TResultCodeRow ResultCodeRows[%d] = {\n%s};\n' % (
+        len(table["codes"]), rows)
+    return header, source
 
 
 def def_file(table, arch):
@@ -256,7 +263,8 @@ def check(root, table):
 def main(argv):
     table = load()
     if argv[:1] == ["texts"]:
-        write_if_changed(argv[1], texts_header(table))
+        for name, text in zip(("ResultTable.h", "ResultTable.cpp"), texts_sources(table)):
+            write_if_changed(pathlib.Path(argv[1], "core", name), text)
     elif argv[:1] == ["def"]:
         write_if_changed(argv[2], def_file(table, argv[1]))
     elif argv == ["update"]:
