@@ -15,8 +15,8 @@
 #include "plugin/ImpApi_tolva_Main.h"
 #include "plugin/ImpApi_tolva_Settings.h"
 #include "plugin/ImportObserver.h"
-#include "core/IntegerText.h"
 #include "core/ParamText.h"
+#include "core/RequestBody.h"
 #include "transport/ImpApiINet.h"
 
 namespace ImpApi_tolva_Main {
@@ -44,9 +44,11 @@ std::string TimeOfDay() {
 struct RunInput {
     RunInput(const char *AdvisorNo, const double *LastImport, std::string_view params, const VariantState &state)
         : advisorNo(AdvisorNo ? AdvisorNo : ""), lastImport(LastImport),
-          // The password's untrimmed value is a copy too.
-          password(TrimControls(*SecretText(ParamValue(params, "Password", EqualsInLocale)))) {
-        auto param = [&](std::string_view name) { return TrimControls(ParamValue(params, name, EqualsInLocale)); };
+          // The one copy of the password: the lookup reads the host's text in place.
+          password(TrimControls(ParamValue(params, "Password", EqualsInLocale))) {
+        auto param = [&](std::string_view name) {
+            return std::string(TrimControls(ParamValue(params, name, EqualsInLocale)));
+        };
         noMessageBoxes = IsTrueSwitch(param("NoMessageBoxes"));
         client = param("Client");
         clientVersion = param("ClientVersion");
@@ -105,26 +107,6 @@ int32_t AskForMissing(RunInput &in, bool depotVariant) {
             in.token.clear();
     }
     return resOK;
-}
-
-// One buffer, reserved once: appending never reallocates, so no partial
-// copy of the body (with the password) is freed unwiped.
-void ComposeBody(const RunInput &in, std::string &body) {
-    const std::string version = std::string(InterfaceVersion) + "," + EncodeFormValue(in.client, false) + "," +
-                                in.clientVersion;
-    const std::string_view fields[] = {in.advisorNo, in.userLogin, *in.password,
-                                       in.depotNumber, in.token};
-    std::size_t size = 128 + version.size();
-    for (std::string_view field : fields)
-        size += 3 * field.size();
-    body.reserve(size);
-    const char *names[] = {"vermittlernummer=", "&benutzerkennung=", "&passwort=", "&depotnummer=",
-                           "&wiederaufsetzpunkt="};
-    for (std::size_t i = 0; i < std::size(fields); ++i) {
-        body.append(names[i]);
-        AppendFormValue(body, fields[i], false);
-    }
-    body.append("&version=").append(version);
 }
 
 // The request, timed in the log while the override file is in force.
@@ -193,10 +175,14 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
 
     Settings settings;
     const bool overrideActive = ImpApi_tolva_Settings::ApplyOverrideFile(in.targetDir, settings);
-    SecretText body;
-    ComposeBody(in, *body);
+    // Longer than a string object holds inside: every buffer it had is the
+    // wiping allocator's.
+    const WipingString body = ComposeRequestBody({.AdvisorNo = in.advisorNo, .UserLogin = in.userLogin,
+                                                  .Password = *in.password, .DepotNumber = in.depotNumber,
+                                                  .Token = in.token, .InterfaceVersion = InterfaceVersion,
+                                                  .Client = in.client, .ClientVersion = in.clientVersion});
     TResponseSink answer;
-    if (const int32_t failed = Download(settings, overrideActive, *body, !in.noMessageBoxes, answer); failed != 0)
+    if (const int32_t failed = Download(settings, overrideActive, body, !in.noMessageBoxes, answer); failed != 0)
         return failed;
     if (IsErrorAnswer(answer)) {
         ReportPortalError(answer, in.noMessageBoxes);
