@@ -11,19 +11,29 @@ namespace ImpApi_tolva_AnswerFile {
 namespace {
 
 // A temporary file of this run alone, "tlvXXXX.tmp" in the target folder (so
-// that the move stays on one volume). The system makes the name unique by
-// creating the file, never taking a name that exists: another run's file or a
-// host's file is never touched. Name stays empty when nothing was created.
+// that the rename stays on one volume), made new under a name nobody has: a
+// name that exists (another run's file, a host's file, a link someone put
+// there) is never opened. The file is never opened again by name: written,
+// flushed, marked and renamed through this handle (DELETE), which nobody
+// else may share, so nobody can swap it while it is ours. Name is the file's
+// path once it is made.
 UniqueFile CreateRunFile(const std::string &targetDir, std::string &name) {
-    char path[MAX_PATH];
-    if (GetTempFileNameA(targetDir.c_str(), "tlv", 0, path) == 0)
-        return UniqueFile(INVALID_HANDLE_VALUE);
-    name = path;
-    // DELETE: the file is marked for deletion and renamed through this handle.
-    // Readers are let in: once renamed it is tolva.xml, whole and flushed, and
-    // another host may read it before this handle closes.
-    return UniqueFile(CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Runs of other processes and threads start elsewhere among the names.
+    const DWORD start = GetTickCount() ^ (GetCurrentProcessId() << 4) ^ GetCurrentThreadId();
+    for (DWORD i = 0; i <= 0xFFFF; ++i) {
+        char file[16];
+        wsprintfA(file, "\\tlv%04X.tmp", static_cast<unsigned>((start + i) & 0xFFFF));
+        const std::string path = targetDir + file;
+        const HANDLE made = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (made != INVALID_HANDLE_VALUE) {
+            name = path;
+            return UniqueFile(made);
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    return UniqueFile();
 }
 
 // While the mark is set the file goes when its last handle closes, also when
@@ -79,24 +89,25 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
     const std::string path = targetDir + "\\tolva.xml";
     std::string temporary;
     UniqueFile file = CreateRunFile(targetDir, temporary);
-    const bool created = !temporary.empty();
-    // On every way out but the move, also an exception: closed before the
-    // delete (a file still open would only be marked for deletion, or stay
-    // behind), and only the file this run made.
-    ScopeExit cleanup([&] {
-        file.reset();
-        if (created)
-            DeleteFileA(temporary.c_str());
-    });
     auto fail = [&](const std::string &failed, DWORD error) {
         ImpApiMain::ReportLog("Fehler beim Speichern der Importdatei " + failed + ": " + SystemErrorText(error));
         return false;
     };
     if (!file)
-        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
-    // A file system that keeps no mark keeps the earlier behaviour: the file
-    // is deleted on every way out but a dying process.
-    const bool marked = MarkForDeletion(file.get(), true);
+        return fail(targetDir + "\\tlv*.tmp", GetLastError());
+    // Marked before anything is written. A file system that keeps no mark
+    // keeps the earlier behaviour: the file is deleted by name once closed,
+    // on every way out but a dying process.
+    bool marked = MarkForDeletion(file.get(), true);
+    // On every way out but the rename, also an exception: marked again if the
+    // mark was taken away for the rename, and closed, which deletes it.
+    ScopeExit cleanup([&] {
+        if (!marked)
+            marked = MarkForDeletion(file.get(), true);
+        file.reset();
+        if (!marked)
+            DeleteFileA(temporary.c_str());
+    });
     if (DWORD error = ERROR_SUCCESS; !WriteAnswer(file.get(), answer, error))
         return fail(temporary, error);
     // On the disk before the rename: after a power loss the folder holds the
@@ -105,21 +116,17 @@ bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) 
         return fail(temporary, GetLastError());
     if (marked && !MarkForDeletion(file.get(), false))
         return fail(temporary, GetLastError());
-    // One rename on one volume: the folder never lacks tolva.xml, and a
-    // failure leaves the old file exactly as it was. Through the handle the
-    // file is never without it; where that rename is not available, by name.
+    marked = false;
+    // One rename on one volume, through the handle: the folder never lacks
+    // tolva.xml, and a failure leaves the old file exactly as it was.
     char full[MAX_PATH];
     const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    if (n > 0 && n < MAX_PATH && RenameThroughHandle(file.get(), full)) {
-        cleanup.release();
-        file.reset();
-        return true;
-    }
-    if (!CloseHandle(file.release()))
-        return fail(temporary, GetLastError());
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (n == 0 || n >= MAX_PATH)
+        return fail(path, n == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
+    if (!RenameThroughHandle(file.get(), full))
         return fail(path, GetLastError());
     cleanup.release();
+    file.reset();
     return true;
 }
 
