@@ -58,6 +58,12 @@ constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDI
 // Hops within the configured server before a redirect counts as a failure.
 constexpr int kMaxRedirects = 10;
 constexpr DWORD kChunk = 65535;
+// A read or a wait that saw this much: the link keeps up, and the next read
+// takes what has arrived without asking first. Wine's wait never reports
+// more than its 8 KiB read buffer, and its read without waiting waits for a
+// whole piece when that buffer is empty: a slow link is therefore only read
+// after a wait, in the pieces the wait saw.
+constexpr DWORD kKeepingUp = 8192;
 // A redirect's target in a log line: as long as a URL usually gets.
 constexpr std::size_t kMaxUrlInLine = INTERNET_MAX_URL_LENGTH;
 
@@ -235,6 +241,10 @@ struct TCall {
     TRequestObserver &Observer;
     // Shared by all handles of the call (see IgnoreRevocation).
     DWORD SecurityFlags = 0;
+    // The reading: the receive time-out of the request, and whether the link
+    // kept up with the last read.
+    DWORD WaitLimitMs = 0;
+    bool KeepsUp = false;
     // Where the request goes now: the configured object, or a redirect's.
     struct {
         std::string ObjectName, Verb;
@@ -420,24 +430,22 @@ struct TCall {
         return errInetUrlAccess;
     }
 
-    // What has arrived, up to Size bytes, without waiting: 0 bytes when
-    // nothing has (or the body has ended).
-    bool ReadArrived(char *Into, DWORD Size, DWORD &Read) const {
+    // What has arrived, up to a whole piece, without asking first: 0 bytes
+    // when nothing has (or the body has ended).
+    bool ReadArrived(char *Into, DWORD &Read) const {
         INTERNET_BUFFERSA piece = {};
         piece.dwStructSize = sizeof piece;
         piece.lpvBuffer = Into;
-        piece.dwBufferLength = Size;
+        piece.dwBufferLength = kChunk;
         const bool read = WinINet.InternetReadFileExA(Request.get(), &piece, IRF_NO_WAIT, 0);
-        Read = read ? std::min(piece.dwBufferLength, Size) : 0;
+        Read = read ? std::min(piece.dwBufferLength, kChunk) : 0;
         return read;
     }
 
-    // Waits until more has arrived or the body has ended (Available 0). The
-    // wait ends at the request's receive time-out: the platform's own, or, in
-    // case the platform's does not cover this wait, the request is closed one
-    // second later, which cancels a blocked call.
+    // Waits until more has arrived or the body has ended (Available 0),
+    // bounded by the receive time-out (see TWaitBound).
     bool WaitForData(DWORD &Available) {
-        TWaitBound bound{Request.get(), ReceiveTimeoutMs()};
+        TWaitBound bound{Request.get(), WaitLimitMs};
         // A request the bound closed is not closed again.
         const ScopeExit forget([&] {
             if (bound.Disarm())
@@ -447,27 +455,29 @@ struct TCall {
         return !bound.Disarm() && waited;
     }
 
-    DWORD ReceiveTimeoutMs() const {
-        DWORD ms = 0, length = sizeof ms;
-        return WinINet.InternetQueryOptionA(Request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, &length) ? ms : 0;
-    }
-
-    // One piece into Into: what has arrived, or after a wait what arrives next.
-    // Read 0: the body has ended.
+    // One piece into Into; Read 0: the body has ended. While the link keeps
+    // up, a read takes what has arrived, up to a whole piece, without asking
+    // first; otherwise, and when that brings nothing, the wait asks what has
+    // arrived and the read takes that, which is where a slow link shows each
+    // piece, the end of the body shows, and a stalled link ends.
     bool ReadPiece(char *Into, DWORD &Read) {
-        if (!ReadArrived(Into, kChunk, Read))
-            return false;
-        if (Read > 0)
-            return true;
+        if (KeepsUp) {
+            if (!ReadArrived(Into, Read))
+                return false;
+            KeepsUp = Read >= kKeepingUp;
+            if (Read > 0)
+                return true;
+        }
         DWORD available = 0;
         if (!WaitForData(available))
             return false;
-        // What the wait saw is read at once; with nothing, the read that
-        // confirms the end reads 0, and a broken-off link fails.
+        // With nothing, the read that confirms the end reads 0, and a
+        // broken-off link fails.
         const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
         if (!WinINet.InternetReadFile(Request.get(), Into, toRead, &Read))
             return false;
         Read = std::min(Read, toRead);
+        KeepsUp = available >= kKeepingUp;
         return true;
     }
 
@@ -479,6 +489,9 @@ struct TCall {
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         // A read that straddled two of the sink's blocks left answer bytes here.
         const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
+        DWORD length = sizeof WaitLimitMs;
+        if (!WinINet.InternetQueryOptionA(Request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &WaitLimitMs, &length))
+            WaitLimitMs = 0;
         for (;;) {
             // Straight into the sink where it has room for a whole piece; the
             // buffer only takes a piece that would straddle two of its blocks.
