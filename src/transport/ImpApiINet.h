@@ -88,6 +88,7 @@ struct TWinINetApi {
     BOOL (*HttpQueryInfoA)(HINTERNET Request, DWORD InfoLevel, LPVOID Buffer, LPDWORD Length, LPDWORD Index);
     BOOL (*InternetQueryDataAvailable)(HINTERNET Request, LPDWORD Available, DWORD Flags, DWORD_PTR Context);
     BOOL (*InternetReadFile)(HINTERNET Request, LPVOID Buffer, DWORD ToRead, LPDWORD Read);
+    BOOL (*InternetReadFileExA)(HINTERNET Request, LPINTERNET_BUFFERSA Buffers, DWORD Flags, DWORD_PTR Context);
     BOOL (*InternetCloseHandle)(HINTERNET Handle);
     DWORD (*GetLastError)();
     DWORD (*FormatMessageA)(DWORD Flags, LPCVOID Source, DWORD MessageId, DWORD LanguageId, LPSTR Buffer,
