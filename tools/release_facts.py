@@ -22,7 +22,7 @@ class Image:
     def __init__(self, path):
         self.data = open(path, "rb").read()
         pe = struct.unpack_from("<I", self.data, 0x3C)[0]
-        self.machine, sections, self.timestamp = struct.unpack_from("<HHI", self.data, pe + 4)
+        self.machine, sections, self.timestamp, self.symbol_table = struct.unpack_from("<HHII", self.data, pe + 4)
         optional = pe + 24
         self.pe32 = struct.unpack_from("<H", self.data, optional)[0] == 0x10B
         self.image_base = struct.unpack_from("<I" if self.pe32 else "<Q", self.data,

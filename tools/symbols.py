@@ -10,7 +10,12 @@
       The stripped DLL, the full image and the PDB belong together: one
       CodeView record in both images, the PDB's GUID and age equal to it, and
       every section of the DLL byte for byte in the full image.
+  symbols.py frames FULL_IMAGE MAP
+      Every function of the plug-in's own code (the map's function sections
+      from its objects, not the runtime's) begins by setting up its frame
+      pointer, the chain a debugger walks when the PDB has no frame data.
 """
+import re
 import struct
 import sys
 
@@ -39,7 +44,8 @@ def sections_to_compare(path):
             for at in range(rva - va, rva - va + size, 28):
                 content[at + 24:at + 28] = bytes(4)
             content = bytes(content)
-        yield name, va, content
+        # The stripped image names a section by at most eight characters.
+        yield name[:8], va, content
 
 
 def codeview(path):
@@ -184,5 +190,40 @@ def check(dll, full, pdb):
     print(f"{dll}: CodeView {record[0].hex()} age {record[1]} {record[2]} matches the PDB and the full image")
 
 
+# push ebp; mov ebp, esp (either encoding); x64: push rbp; mov rbp, rsp
+PROLOGUES = (b"\x55\x89\xe5", b"\x55\x8b\xec", b"\x55\x48\x89\xe5")
+OWN_OBJECT = re.compile(r"(^|/)libimpapi\w*\.a\(|CMakeFiles/ImpApi_tolva\.dir/")
+
+
+def own_functions(map_path):
+    """Name, address and size of each function section the linker placed from
+    the plug-in's own objects (GCC's -ffunction-sections: .text$name)."""
+    pending, placed = None, False
+    for line in open(map_path, encoding="latin-1"):
+        placed = placed or line.startswith("Linker script and memory map")  # not the discarded ones
+        fields = line.split() if placed else []
+        if pending and len(fields) >= 3 and fields[0].startswith("0x"):
+            fields = [pending] + fields
+        pending = None
+        if not fields or not fields[0].startswith(".text$"):
+            continue
+        if len(fields) == 1:
+            pending = fields[0]
+        elif len(fields) >= 4 and OWN_OBJECT.search(fields[3]) and int(fields[2], 16):
+            yield fields[0][6:], int(fields[1], 16), int(fields[2], 16)
+
+
+def frames(full, map_path):
+    image = Image(full)
+    functions = list(own_functions(map_path))
+    missing = [name for name, va, _ in functions
+               if not image.data[image.offset(va - image.image_base):][:4].startswith(PROLOGUES)]
+    for name in missing:
+        print(f"{full}: {name} does not set up a frame pointer")
+    if not functions or missing:
+        sys.exit(f"{full}: {len(missing)} of {len(functions)} functions of the plug-in without a frame pointer")
+    print(f"{full}: all {len(functions)} functions of the plug-in set up a frame pointer")
+
+
 if __name__ == "__main__":
-    {"finish": finish, "check": check}[sys.argv[1]](*sys.argv[2:])
+    {"finish": finish, "check": check, "frames": frames}[sys.argv[1]](*sys.argv[2:])

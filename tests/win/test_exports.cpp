@@ -95,6 +95,32 @@ TEST(Exports, UnloadAndReloadKeepTheRegistration) {
     EXPECT_EQ(0, std::memcmp(buffer, "\x05" "2.1.3", 6));
 }
 
+// A host that loads the plug-in for each import: loading, calling and freeing
+// it leaves no handle, TLS slot or memory of the runtime behind.
+TEST(Exports, LoadAndFreeLeaveNothingBehind) {
+    const auto cycle = [] {
+        HMODULE module = LoadLibraryA(IMPAPI_DLL_PATH);
+        ASSERT_NE(module, nullptr);
+        char text[256];
+        reinterpret_cast<TGetExportErrorMsg>(GetProcAddress(module, "GetExportErrorMsg"))(-21, text);
+        FreeLibrary(module);
+    };
+    const auto lowestFreeTlsSlot = [] {
+        const DWORD slot = TlsAlloc();
+        TlsFree(slot);
+        return slot;
+    };
+    cycle(); // the first load may bring in system DLLs for good
+    const DWORD handles = OpenHandleCount(), slot = lowestFreeTlsSlot();
+    const SIZE_T memory = CommittedPrivateBytes();
+    constexpr int cycles = 20;
+    for (int i = 0; i < cycles; ++i)
+        cycle();
+    EXPECT_EQ(OpenHandleCount(), handles);
+    EXPECT_EQ(lowestFreeTlsSlot(), slot);
+    EXPECT_LT(CommittedPrivateBytes(), memory + cycles * 8 * 1024);
+}
+
 #if defined(__i386__)
 // How many bytes of arguments a function took off the stack: stdcall takes
 // them all. A mismatch shows only on i686, where it corrupts the caller's stack.
