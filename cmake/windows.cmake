@@ -51,9 +51,11 @@ foreach(entry IN LISTS IMPAPI_EXPORTS)
 endforeach()
 file(WRITE ${CMAKE_BINARY_DIR}/ImpApi_tolva.def "${IMPAPI_DEF}")
 
-# The DLL (src/dll): DllMain, the stack guard (cmake/release.cmake), the version resource.
+# The DLL (src/dll): DllMain, the runtime's locks released at unload, the stack guard
+# (cmake/release.cmake), the version resource.
 add_library(ImpApi_tolva SHARED
   src/dll/DllMain.cpp
+  src/dll/RuntimeLocks.cpp
   src/dll/version.rc
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)

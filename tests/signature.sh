@@ -20,6 +20,7 @@ for file in ImpApi_tolva.dll impapi-host.exe; do
   "$root/tools/sign.sh" signer.p12 password "" "$file"
   osslsigncode verify -CAfile cert.pem -in "$file" >verify.log 2>&1 || { cat verify.log; fail=1; }
   python3 "$root/tests/signature.py" "$root/dist/win32/$file" "$file" || fail=1
+  rm -f signed.der unsigned.der
   osslsigncode extract-data -h sha256 -in "$file" -out signed.der >/dev/null
   osslsigncode extract-data -h sha256 -in "$root/dist/win32/$file" -out unsigned.der >/dev/null
   cmp -s signed.der unsigned.der || { echo "$file: the Authenticode digest changed with the signature"; fail=1; }
