@@ -33,9 +33,9 @@ mingw-w64:       runtime and headers $(package mingw-w64-i686-dev) (Debian packa
 Build tools:     CMake $(package cmake), Ninja $(package ninja-build)
 Build host:      $(. /etc/os-release && echo "$PRETTY_NAME") $(uname -m)
 
-The DLL's debug information names the compilers of its units (the plug-in's
-own code and the C++ runtime as the first line; the mingw-w64 start-up and C
-runtime objects as Debian's package built them):
+The DLL's debug information names the compilers of its units: the plug-in's
+own code, and the mingw-w64 start-up and C runtime objects as Debian's package
+built them (the C++ runtime and libgcc carry no debug information):
 $producers
 
 To rebuild: check out the revision (or unpack a tree made by git archive of
