@@ -59,6 +59,10 @@ add_library(ImpApi_tolva SHARED
   src/dll/version.rc
   ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 target_link_libraries(ImpApi_tolva PRIVATE impapi)
+# The resource compiler reports no included headers: a changed version or
+# copyright must still rebuild the version resource.
+set_source_files_properties(src/dll/version.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/plugin/ImpApiVersion.h)
 impapi_publish(ImpApi_tolva dll PRIVATE)
 target_link_options(ImpApi_tolva PRIVATE ${IMPAPI_STATIC_LINK})
 
