@@ -9,7 +9,7 @@ tmp=$(mktemp -d /tmp/impapi-reproducible.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 copy=$tmp/another/check-out
 mkdir -p "$copy"
-cp -r "$root"/CMakeLists.txt "$root"/cmake "$root"/include "$root"/src "$root"/tools "$copy/"
+cp -r "$root"/CMakeLists.txt "$root"/cmake "$root"/include "$root"/interface "$root"/src "$root"/tools "$copy/"
 cmake -S "$copy" -B "$copy/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686.cmake" -DIMPAPI_TESTS=OFF >/dev/null
 cmake --build "$copy/out" --target ImpApi_tolva >/dev/null
