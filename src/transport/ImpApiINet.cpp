@@ -245,6 +245,10 @@ struct TCall {
     // kept up with the last read.
     DWORD WaitLimitMs = 0;
     bool KeepsUp = false;
+    // Only an answer of announced length is read without asking first: where
+    // the connection's end is the body's end, Wine's read without waiting
+    // takes a reset for that end, and only the wait sees it fail.
+    bool LengthKnown = false;
     // Where the request goes now: the configured object, or a redirect's.
     struct {
         std::string ObjectName, Verb;
@@ -464,7 +468,7 @@ struct TCall {
         if (KeepsUp) {
             if (!ReadArrived(Into, Read))
                 return false;
-            KeepsUp = Read >= kKeepingUp;
+            KeepsUp = LengthKnown && Read >= kKeepingUp;
             if (Read > 0)
                 return true;
         }
@@ -477,7 +481,7 @@ struct TCall {
         if (!WinINet.InternetReadFile(Request.get(), Into, toRead, &Read))
             return false;
         Read = std::min(Read, toRead);
-        KeepsUp = available >= kKeepingUp;
+        KeepsUp = LengthKnown && available >= kKeepingUp;
         return true;
     }
 
@@ -518,6 +522,7 @@ struct TCall {
         std::string lengthText;
         const int64_t expectedLength =
             QueryHeader(Request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText) ? ParseLength(lengthText) : 0;
+        LengthKnown = expectedLength > 0;
         const TBodyEnd end = ReadAll();
         if (end == TBodyEnd::Cancelled)
             return errDownloadCancelled;

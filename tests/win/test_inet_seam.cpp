@@ -584,9 +584,11 @@ TEST_F(InetSeam, WithoutPromptsNoPlatformDialog) {
 }
 
 // A slow link is read in the pieces a wait saw; once a wait or a read saw
-// 8 KiB, the link keeps up and each read takes what has arrived, at most
-// 65,535 bytes, without asking first, until one brings less. Each piece ticks.
+// 8 KiB of an answer of announced length, the link keeps up and each read
+// takes what has arrived, at most 65,535 bytes, without asking first, until
+// one brings less. Each piece ticks.
 TEST_F(InetSeam, ReadsTakeWhatHasArrived) {
+    fake.length = "100003";
     fake.chunks = {"a", std::string(100000, 'b'), "", "cc"};
     InetOutcome out = call.Run();
     EXPECT_EQ(out.result, 0);
@@ -598,13 +600,18 @@ TEST_F(InetSeam, ReadsTakeWhatHasArrived) {
                      "close C1", "close S"}));
     // A read or a wait that fails ends the body like the confirming read's failure.
     for (bool Fake::*fails : {&Fake::arrivedFails, &Fake::availableFails}) {
-        fake = Fake{};
+        fake = Fake{.length = "10004"};
         fake.chunks = {std::string(10000, 'x'), "more"};
         fake.*fails = true;
         out = call.Run();
         EXPECT_EQ(out.result, errInetIncomplete);
         EXPECT_EQ(out.body.size(), fails == &Fake::arrivedFails ? 10000u : 0u);
     }
+    // Without an announced length every piece is read after a wait.
+    fake = Fake{};
+    fake.chunks = {std::string(10000, 'x'), "more"};
+    EXPECT_EQ(call.Run().result, 0);
+    EXPECT_EQ(CallsFrom("arrived"), Lines{});
 }
 
 // A link that stalls while the platform's wait ignores its receive time-out:
