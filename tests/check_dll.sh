@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the product DLL as a host vendor would: PE32 for i386, exactly the
 # documented undecorated exports, imports from system DLLs only, and the
-# release properties (no time stamp, ASLR, NX, no NO_SEH, no vectored handler).
+# release properties (no time stamp, ASLR, NX, no NO_SEH, no vectored handler,
+# subsystem and versions, sections, frame pointers).
 set -euo pipefail
 dll=$1
 objdump=i686-w64-mingw32-objdump
@@ -32,6 +33,32 @@ done
 # provider would be loaded under the loader lock.
 if grep -qiE 'AddVectoredExceptionHandler|pthread|CryptAcquireContext' <<<"$headers"; then
   echo "imports a vectored exception handler, winpthread or a cryptographic provider"; fail=1
+fi
+# What a binary scanner reads: a DLL of the Windows GUI subsystem for the
+# oldest Windows it runs on (7 = 6.1), and only sections of the usual short
+# names (a name longer than eight characters would be "/4", pointing into a
+# string table the stripped image no longer has).
+field() { awk -v f="$1" '$1 == f {print $2}' <<<"$headers"; }
+[ "$(field Subsystem)" = 00000002 ] || { echo "subsystem $(field Subsystem), not Windows GUI (2)"; fail=1; }
+for f in MajorOSystemVersion:6 MinorOSystemVersion:1 MajorSubsystemVersion:6 MinorSubsystemVersion:1; do
+  [ "$(field "${f%:*}")" = "${f#*:}" ] || { echo "${f%:*} is $(field "${f%:*}"), not ${f#*:}"; fail=1; }
+done
+tools=$(cd "$(dirname "$0")/../tools" && pwd)
+sections=$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); from release_facts import Image
+image = Image(sys.argv[2]); print(" ".join(s[0] for s in image.sections), image.symbol_table)' "$tools" "$dll")
+for name in ${sections% *}; do
+  case $name in
+    .text|.data|.rdata|.buildid|.eh_fram|.bss|.edata|.idata|.CRT|.tls|.rsrc|.reloc) ;;
+    *) echo "unexpected section $name"; fail=1 ;;
+  esac
+done
+[ "${sections##* }" = 0 ] || { echo "a COFF symbol or string table is left in the image"; fail=1; }
+# Every function of the plug-in's own code keeps its frame pointer, so that a
+# debugger walks a crash dump's stack through it; checked in the full image
+# and the map beside the DLL, when they are there.
+full=$(ls "$(dirname "$dll")"/symbols/ImpApi_tolva-*.dll 2>/dev/null | head -1)
+if [ -n "$full" ]; then
+  python3 "$tools/symbols.py" frames "$full" "${full%.dll}.map" || fail=1
 fi
 # One language in the version resource: German, code page 1252, with every field.
 resource=$(i686-w64-mingw32-windres -i "$dll" -O rc)

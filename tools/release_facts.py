@@ -22,12 +22,15 @@ class Image:
     def __init__(self, path):
         self.data = open(path, "rb").read()
         pe = struct.unpack_from("<I", self.data, 0x3C)[0]
-        self.machine, sections, self.timestamp = struct.unpack_from("<HHI", self.data, pe + 4)
+        self.machine, sections, self.timestamp, self.symbol_table = struct.unpack_from("<HHII", self.data, pe + 4)
         optional = pe + 24
         self.pe32 = struct.unpack_from("<H", self.data, optional)[0] == 0x10B
         self.image_base = struct.unpack_from("<I" if self.pe32 else "<Q", self.data,
                                              optional + (28 if self.pe32 else 24))[0]
         self.dll_characteristics = struct.unpack_from("<H", self.data, optional + 70)[0]
+        self.os_version = struct.unpack_from("<HH", self.data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", self.data, optional + 48)
+        self.subsystem = struct.unpack_from("<H", self.data, optional + 68)[0]
         directories = optional + (96 if self.pe32 else 112)
         self.directories = [struct.unpack_from("<II", self.data, directories + 8 * i) for i in range(16)]
         size_of_optional = struct.unpack_from("<H", self.data, pe + 20)[0]
@@ -77,6 +80,10 @@ def main(dll, full):
     out.append("| machine | %s |" % ("i386 (PE32)" if image.machine == 0x14C else "%#x" % image.machine))
     out.append("| time stamp | %d (none: reproducible build) |" % image.timestamp)
     out.append("| preferred image base | %#x (relocatable) |" % image.image_base)
+    out.append("| subsystem | %s %d.%d; operating system %d.%d |" % (
+        {2: "Windows GUI", 3: "Windows console"}.get(image.subsystem, str(image.subsystem)),
+        *image.subsystem_version, *image.os_version))
+    out.append("| sections | %s |" % ", ".join("`%s`" % name for name, *_ in image.sections))
     flags = [name for bit, name in CHARACTERISTICS if image.dll_characteristics & bit]
     out.append("| DllCharacteristics | %#06x: %s |" % (image.dll_characteristics, ", ".join(flags)))
     callbacks = image.tls_callbacks()
@@ -85,7 +92,8 @@ def main(dll, full):
     else:
         out.append("| TLS callbacks | %s |" % (", ".join("`%s`" % symbols.get(va, hex(va)).lstrip("_")
                                                          for va in callbacks) or "none"))
-    out.append("| load configuration | %s |" % ("present" if image.directories[10][1] else "none"))
+    out.append("| load configuration | %s |" % ("present" if image.directories[10][1] else
+                                                 "none (the GNU linker writes none; the stack guard is seeded at load)"))
     out.append("")
     out.append("Imports (only system DLLs):\n")
     dll_name = None

@@ -10,8 +10,15 @@
       The stripped DLL, the full image and the PDB belong together: one
       CodeView record in both images, the PDB's GUID and age equal to it, and
       every section of the DLL byte for byte in the full image.
+  symbols.py frames FULL_IMAGE MAP
+      Every function of the plug-in's own code (the map's function sections
+      from its objects, not the runtime's) keeps the frame pointer chain a
+      debugger walks when the PDB has no frame data: it sets up its frame
+      pointer first, or is a leaf that leaves the register alone.
 """
+import re
 import struct
+import subprocess
 import sys
 
 sys.path.insert(0, __file__.rsplit("/", 1)[0])
@@ -19,13 +26,19 @@ from release_facts import Image  # noqa: E402
 
 
 def raw_sections(data):
-    """Name, address and file bytes of each section."""
+    """Name, address and file bytes of each section. A name longer than eight
+    characters ("/4") is looked up in the string table after the symbols."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    symbols, symbol_count = struct.unpack_from("<II", data, pe + 12)
     table = pe + 24 + optional_size
     for i in range(count):
         name, _, va, size, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
-        yield name.rstrip(b"\0").decode(), va, data[raw:raw + size] if raw else b""
+        name = name.rstrip(b"\0").decode()
+        if name.startswith("/") and symbols:
+            at = symbols + 18 * symbol_count + int(name[1:])
+            name = data[at:data.index(b"\0", at)].decode()
+        yield name, va, data[raw:raw + size] if raw else b""
 
 
 def sections_to_compare(path):
@@ -39,7 +52,8 @@ def sections_to_compare(path):
             for at in range(rva - va, rva - va + size, 28):
                 content[at + 24:at + 28] = bytes(4)
             content = bytes(content)
-        yield name, va, content
+        # The stripped image names a section by at most eight characters.
+        yield name[:8], va, content
 
 
 def codeview(path):
@@ -151,12 +165,29 @@ def without_folder(streams, folder):
     streams[3] = header[:24] + struct.pack("<i", len(modules)) + header[28:] + modules + rest
 
 
+def with_ec_names(streams):
+    """The DBI stream with a table of edit-and-continue names (holding only
+    the empty name): binutils leaves it out, and readers that look up a
+    module's source and PDB names in it (llvm-pdbutil dump -modules) stop.
+    The table is laid out as the linker's /names table, which holds just the
+    empty name too: signature, version, the names (two zero bytes), a hash
+    table of two buckets and the count of names."""
+    dbi = streams[3]
+    if struct.unpack_from("<i", dbi, 52)[0]:
+        return
+    modules, contributions, section_map, sources, type_servers = struct.unpack_from("<5i", dbi, 24)
+    at = 64 + modules + contributions + section_map + sources + type_servers
+    table = struct.pack("<IIi2sI2II", 0xEFFEEFFE, 1, 2, b"\0\0", 2, 1, 0, 1)
+    streams[3] = dbi[:52] + struct.pack("<i", len(table)) + dbi[56:at] + table + dbi[at:]
+
+
 def finish(pdb_in, pdb_out, map_in, map_out, output_dir, build_dir):
     block, streams = read_msf(open(pdb_in, "rb").read())
     info = bytearray(streams[1])
     info[4:8] = bytes(4)  # the link's time
     streams[1] = bytes(info)
     without_folder(streams, build_dir.rstrip("/").encode() + b"/")
+    with_ec_names(streams)
     data = write_msf(block, streams)
     if build_dir.encode() in data:
         sys.exit(f"{pdb_in}: the build folder is still named in the PDB")
@@ -169,8 +200,11 @@ def check(dll, full, pdb):
     record = codeview(dll)
     if codeview(full) != record:
         sys.exit(f"{dll} and {full}: different CodeView records")
-    info = read_msf(open(pdb, "rb").read())[1][1]
+    streams = read_msf(open(pdb, "rb").read())[1]
+    info = streams[1]
     age, guid = struct.unpack_from("<I", info, 8)[0], info[12:28]
+    if not struct.unpack_from("<i", streams[3], 52)[0]:
+        sys.exit(f"{pdb}: no table of edit-and-continue names: the module list cannot be read")
     if (guid, age) != record[:2]:
         sys.exit(f"{pdb}: GUID and age differ from the DLL's CodeView record")
     if record[2] != pdb.rsplit("/", 1)[-1]:
@@ -184,5 +218,71 @@ def check(dll, full, pdb):
     print(f"{dll}: CodeView {record[0].hex()} age {record[1]} {record[2]} matches the PDB and the full image")
 
 
+OWN_OBJECT = re.compile(r"(^|/)libimpapi\w*\.a\(|CMakeFiles/ImpApi_tolva\.dir/")
+
+
+def own_functions(map_path):
+    """Name and address of each function section the linker placed from the
+    plug-in's own objects (GCC's -ffunction-sections: .text$name)."""
+    pending, placed = None, False
+    for line in open(map_path, encoding="latin-1"):
+        placed = placed or line.startswith("Linker script and memory map")  # not the discarded ones
+        fields = line.split() if placed else []
+        if pending and len(fields) >= 3 and fields[0].startswith("0x"):
+            fields = [pending] + fields
+        pending = None
+        if not fields or not fields[0].startswith(".text$"):
+            continue
+        if len(fields) == 1:
+            pending = fields[0]
+        elif len(fields) >= 4 and OWN_OBJECT.search(fields[3]) and int(fields[2], 16):
+            yield fields[0][6:], int(fields[1], 16)
+
+
+def disassembly(full):
+    """The instructions of the image's code, by function start address."""
+    text = subprocess.run([("i686" if Image(full).pe32 else "x86_64") + "-w64-mingw32-objdump", "-d",
+                           "--no-show-raw-insn", full], capture_output=True, text=True, check=True).stdout
+    functions, current = {}, None
+    for line in text.splitlines():
+        if m := re.match(r"([0-9a-f]+) <", line):
+            current = functions.setdefault(int(m.group(1), 16), [])
+        elif current is not None and (m := re.match(r"\s*[0-9a-f]+:\s*(.*)", line)):
+            current.append(m.group(1))
+    return functions
+
+
+FRAME_KEEPING = {"push   %ebp", "mov    %esp,%ebp", "pop    %ebp", "push   %rbp", "mov    %rsp,%rbp", "pop    %rbp"}
+
+
+def keeps_frame_chain(code):
+    """Sets up its frame pointer before it calls anything, and writes the
+    register only to set it up and restore it: a function that calls nothing
+    may leave it alone (the caller's frame stays the chain's next link)."""
+    pushed = framed = False
+    for at, instruction in enumerate(code):
+        pushed = pushed or instruction in ("push   %ebp", "push   %rbp")
+        framed = framed or (pushed and instruction in ("mov    %esp,%ebp", "mov    %rsp,%rbp"))
+        if instruction.startswith("call") and not framed:
+            return False
+        operands = instruction.split(None, 1)[1] if " " in instruction else ""
+        # Restoring a saved frame right before jumping into it (a handler's resume) keeps the chain.
+        if operands.split(",")[-1] in ("%ebp", "%rbp") and instruction not in FRAME_KEEPING and \
+                not code[at + 1:at + 2] == [] and not code[at + 1].startswith("jmp"):
+            return False
+    return True
+
+
+def frames(full, map_path):
+    code = disassembly(full)
+    functions = list(own_functions(map_path))
+    broken = [name for name, va in functions if not keeps_frame_chain(code.get(va, []))]
+    for name in broken:
+        print(f"{full}: {name} does not keep the frame pointer chain")
+    if not functions or broken:
+        sys.exit(f"{full}: {len(broken)} of {len(functions)} functions of the plug-in break the frame chain")
+    print(f"{full}: all {len(functions)} functions of the plug-in keep the frame pointer chain")
+
+
 if __name__ == "__main__":
-    {"finish": finish, "check": check}[sys.argv[1]](*sys.argv[2:])
+    {"finish": finish, "check": check, "frames": frames}[sys.argv[1]](*sys.argv[2:])

@@ -6,6 +6,7 @@
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
 #include "plugin/ImpApi_tolva_Main.h"
+#include "dll/RuntimeLocks.h"
 #include "dll/StackGuard.h"
 
 // Not protected itself: it changes the guard while it runs.
@@ -24,8 +25,10 @@ extern "C" __attribute__((no_stack_protector)) BOOL WINAPI DllMain(HINSTANCE Ins
         ImpApiMain::Finalize();
         // At process exit the windows and classes go with the process; only
         // an unload while the host lives needs them cleaned up.
-        if (!Reserved)
+        if (!Reserved) {
             Framework::Finalize();
+            RuntimeLocks::ReleaseAtUnload();
+        }
         break;
     default:
         break;

@@ -65,6 +65,15 @@ SIZE_T CommittedPrivateBytes() {
     return total;
 }
 
+DWORD OpenHandleCount() {
+    DWORD count = 0, flags;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    if (count == 0) // Wine answers 0: probe every handle value a process is likely to hold
+        for (ULONG_PTR h = 4; h < 0x10000; h += 4)
+            count += GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags) ? 1 : 0;
+    return count;
+}
+
 RegistryRootOverride::RegistryRootOverride(HKEY Root) : root_(Root) {
     name_ = "Software\\ImpApiTest\\Root" + std::to_string(reinterpret_cast<ULONG_PTR>(Root) & 0xFF) + "-" +
             std::to_string(GetCurrentProcessId());

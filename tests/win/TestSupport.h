@@ -75,6 +75,9 @@ HANDLE StartChildTest(const std::string &Name);
 // end within Millis (it is then killed); the handle is closed either way.
 DWORD FinishChildTest(HANDLE Process, DWORD Millis);
 
+// The handles the process holds open (Wine answers 0 to GetProcessHandleCount:
+// there they are counted by probing).
+DWORD OpenHandleCount();
 // The process's committed private memory, summed region by region (Wine
 // answers 0 in the process memory counters).
 SIZE_T CommittedPrivateBytes();

@@ -22,15 +22,8 @@ struct Counts {
     SIZE_T privateBytes = 0;
 };
 
-// Wine answers 0 for the handle count, private bytes and GDI/USER objects;
-// there the counts are taken the long way.
-DWORD ProbeHandles() {
-    DWORD n = 0, flags;
-    for (ULONG_PTR h = 4; h < 0x10000; h += 4)
-        n += GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags) ? 1 : 0;
-    return n;
-}
-
+// Wine answers 0 for private bytes and GDI/USER objects; there they are
+// counted the long way.
 // Wine keeps the process's GDI objects in a table the PEB points to; an
 // entry in use has a type byte. (GCC takes the TEB read for an array access.)
 #pragma GCC diagnostic ignored "-Warray-bounds"
@@ -66,9 +59,7 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
 
 Counts Measure() {
     Counts c;
-    GetProcessHandleCount(GetCurrentProcess(), &c.handles);
-    if (c.handles == 0)
-        c.handles = ProbeHandles();
+    c.handles = OpenHandleCount();
     c.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (c.gdi == 0)
         c.gdi = WineGdiObjects();
