@@ -43,3 +43,20 @@ set_tests_properties(pascal_host PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop EN
   "WINEPREFIX=${IMPAPI_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=d")
 add_test(NAME pascal_unit_stdcall_sizes COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/pascal/check_unit.py
          --self-test ${CMAKE_SOURCE_DIR}/include/ImpApi_tolva.pas ${CMAKE_SOURCE_DIR}/dist/win32/ImpApi_tolva.def)
+
+# 2.1.3 host code compiles against the unit's short names, and with
+# IMPAPI_TOLVA_NO_SHORT_NAMES they are gone (the first one missed stops the
+# compile). Each compile has its own unit folder, since the define changes the unit.
+foreach(variant IN ITEMS short prefixed)
+  set(out ${P}/host213-${variant})
+  file(MAKE_DIRECTORY ${out})
+  set(define)
+  if(variant STREQUAL prefixed)
+    set(define -dIMPAPI_TOLVA_NO_SHORT_NAMES)
+  endif()
+  add_test(NAME pascal_unit_names_${variant}
+    COMMAND ${IMPAPI_PPC386} -n -Twin32 -Pi386 -vew -Sew ${define} -Fu${P}/rtl -Fu${CMAKE_SOURCE_DIR}/include
+            -FE${out} -FU${out} ${CMAKE_SOURCE_DIR}/tests/pascal/Host213.dpr)
+endforeach()
+set_tests_properties(pascal_unit_names_prefixed PROPERTIES
+  PASS_REGULAR_EXPRESSION "Identifier not found \"ckProgress\"")

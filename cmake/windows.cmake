@@ -35,21 +35,7 @@ get_property(IMPAPI_LIBRARIES GLOBAL PROPERTY IMPAPI_LAYERS)
 
 # Export names: undecorated; on i686 each maps to its stdcall symbol, so a
 # changed signature fails the link instead of exporting a wrong entry point.
-set(IMPAPI_EXPORTS
-  "VersionInfo 0" "ImportVersionInfo 4" "AppVersionCheck 4" "RegProgrCallback 4"
-  "ExportXML 20" "GetExportErrorMsg 8" "ApiDataDialog 12")
-set(IMPAPI_DEF "LIBRARY ImpApi_tolva.dll\nEXPORTS\n")
-foreach(entry IN LISTS IMPAPI_EXPORTS)
-  separate_arguments(parts UNIX_COMMAND "${entry}")
-  list(GET parts 0 name)
-  list(GET parts 1 bytes)
-  if(IMPAPI_ARCH STREQUAL win32)
-    string(APPEND IMPAPI_DEF "  ${name} = ${name}@${bytes}\n")
-  else()
-    string(APPEND IMPAPI_DEF "  ${name}\n")
-  endif()
-endforeach()
-file(WRITE ${CMAKE_BINARY_DIR}/ImpApi_tolva.def "${IMPAPI_DEF}")
+impapi_interface(def ${IMPAPI_ARCH} ${CMAKE_BINARY_DIR}/ImpApi_tolva.def)
 
 # The DLL (src/dll): DllMain, the runtime's locks released at unload, the stack guard
 # (cmake/release.cmake), the version resource.

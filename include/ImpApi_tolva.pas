@@ -1,6 +1,17 @@
 { ImpApi_tolva.pas - the interface of the import plug-in ImpApi_tolva.dll
-  for Delphi and Free Pascal ($MODE DELPHI); the same declarations as
-  ImpApi_tolva.h.
+  for Delphi and Free Pascal ($MODE DELPHI): the constants and function types
+  of ImpApi_tolva.h, under the same names and with the same values.
+
+  Every name starts with IMPAPI_TOLVA_ or TImpApiTolva, and the short names of
+  release 2.1.3 (resOK, TExportXML, ckLog, ...) stand beside them, so host
+  code written for 2.1.3 compiles unchanged. Where another bank's unit uses
+  the same short names, the unit named last in the uses clause wins, and a
+  qualified name (ImpApi_tolva.resOK) reaches this one; a host that wants the
+  prefixed names only defines IMPAPI_TOLVA_NO_SHORT_NAMES in its project
+  options (a $DEFINE in the program does not reach the unit). The C header's
+  function prototypes have no counterpart here: an external declaration
+  would load the DLL by name from the search path, and the DLL must be loaded
+  by its full path.
 
   All functions are stdcall and exported under their plain names: load the
   DLL by its full path (LoadLibraryEx) and take each function with
@@ -29,18 +40,18 @@ const
   IMPAPI_TOLVA_CK_TIMING = 4;   { Number 0, download start or end line }
 
   { Result codes of ExportXML; GetExportErrorMsg renders those with a text. }
-  IMPAPI_TOLVA_RES_OK = 0;
-  IMPAPI_TOLVA_ERR_NO_ACCESS_DATA = -11;
-  IMPAPI_TOLVA_ERR_NO_USER_LOGIN = -12;
-  IMPAPI_TOLVA_ERR_PASSWORD_CANCELLED = -15;
-  IMPAPI_TOLVA_ERR_DEPOT_NR_CANCELLED = -16;
-  IMPAPI_TOLVA_ERR_ANSWER_FILE = -20;
-  IMPAPI_TOLVA_ERR_INTERNAL = -21;
-  IMPAPI_TOLVA_ERR_PORTAL = -30;
-  IMPAPI_TOLVA_RES_DEPOT_NR_IMPORT = -201;
+  IMPAPI_TOLVA_RES_OK = 0;                     { answer stored as tolva.xml }
+  IMPAPI_TOLVA_ERR_NO_ACCESS_DATA = -11;       { no parameter text }
+  IMPAPI_TOLVA_ERR_NO_USER_LOGIN = -12;        { UserLogin missing }
+  IMPAPI_TOLVA_ERR_PASSWORD_CANCELLED = -15;   { no password, prompt suppressed or cancelled }
+  IMPAPI_TOLVA_ERR_DEPOT_NR_CANCELLED = -16;   { depot number prompt suppressed or cancelled }
+  IMPAPI_TOLVA_ERR_ANSWER_FILE = -20;          { tolva.xml could not be written, or TargetDir unusable }
+  IMPAPI_TOLVA_ERR_INTERNAL = -21;             { unexpected failure inside the plug-in }
+  IMPAPI_TOLVA_ERR_PORTAL = -30;               { the portal answered with an error }
+  IMPAPI_TOLVA_RES_DEPOT_NR_IMPORT = -201;     { answer stored, depot number entered at the prompt }
   IMPAPI_TOLVA_ERR_INET_UNSPECIFIED = -1001;
   IMPAPI_TOLVA_ERR_INET_SESSION = -1002;
-  IMPAPI_TOLVA_ERR_INET_OPEN_URL = -1003;
+  IMPAPI_TOLVA_ERR_INET_OPEN_URL = -1003;      { has a text, never returned }
   IMPAPI_TOLVA_ERR_INET_ACCESS_DENIED = -1004;
   IMPAPI_TOLVA_ERR_INET_NOT_FOUND = -1005;
   IMPAPI_TOLVA_ERR_INET_URL_ACCESS = -1006;
@@ -93,6 +104,51 @@ type
   { The modal access-data dialog: 1 after OK (UserText and PasswordText
     written, ExtraData never), 2 after Cancel (nothing written). }
   TImpApiTolvaApiDataDialog = function(UserText, PasswordText, ExtraData: PAnsiChar): Int32; stdcall;
+
+{$IFNDEF IMPAPI_TOLVA_NO_SHORT_NAMES}
+const
+  ckProgress = IMPAPI_TOLVA_CK_PROGRESS;
+  ckLog = IMPAPI_TOLVA_CK_LOG;
+  ckTiming = IMPAPI_TOLVA_CK_TIMING;
+
+  resOK = IMPAPI_TOLVA_RES_OK;
+  errNoAccessData = IMPAPI_TOLVA_ERR_NO_ACCESS_DATA;
+  errNoUserLogin = IMPAPI_TOLVA_ERR_NO_USER_LOGIN;
+  errPasswordCancelled = IMPAPI_TOLVA_ERR_PASSWORD_CANCELLED;
+  errDepotNrCancelled = IMPAPI_TOLVA_ERR_DEPOT_NR_CANCELLED;
+  errAnswerFile = IMPAPI_TOLVA_ERR_ANSWER_FILE;
+  errInternal = IMPAPI_TOLVA_ERR_INTERNAL;
+  errPortalError = IMPAPI_TOLVA_ERR_PORTAL;
+  resDepotNrImport = IMPAPI_TOLVA_RES_DEPOT_NR_IMPORT;
+  errInetUnspecified = IMPAPI_TOLVA_ERR_INET_UNSPECIFIED;
+  errInetSession = IMPAPI_TOLVA_ERR_INET_SESSION;
+  errInetOpenUrl = IMPAPI_TOLVA_ERR_INET_OPEN_URL;
+  errInetAccessDenied = IMPAPI_TOLVA_ERR_INET_ACCESS_DENIED;
+  errInetNotFound = IMPAPI_TOLVA_ERR_INET_NOT_FOUND;
+  errInetUrlAccess = IMPAPI_TOLVA_ERR_INET_URL_ACCESS;
+  errInetIncomplete = IMPAPI_TOLVA_ERR_INET_INCOMPLETE;
+  errInetServerBusy = IMPAPI_TOLVA_ERR_INET_SERVER_BUSY;
+  errProxyAuth = IMPAPI_TOLVA_ERR_PROXY_AUTH;
+  errInetConnect = IMPAPI_TOLVA_ERR_INET_CONNECT;
+  errInetService = IMPAPI_TOLVA_ERR_INET_SERVICE;
+  errInetRequest = IMPAPI_TOLVA_ERR_INET_REQUEST;
+  errDownloadCancelled = IMPAPI_TOLVA_ERR_DOWNLOAD_CANCELLED;
+
+  IMPAPI_VERSION_BUFFER_SIZE = IMPAPI_TOLVA_VERSION_BUFFER_SIZE;
+  IMPAPI_MESSAGE_BUFFER_SIZE = IMPAPI_TOLVA_MESSAGE_BUFFER_SIZE;
+  IMPAPI_USER_BUFFER_SIZE = IMPAPI_TOLVA_USER_BUFFER_SIZE;
+  IMPAPI_EXTRA_BUFFER_SIZE = IMPAPI_TOLVA_EXTRA_BUFFER_SIZE;
+
+type
+  TProgrCallback = TImpApiTolvaProgrCallback;
+  TVersionInfo = TImpApiTolvaVersionInfo;
+  TImportVersionInfo = TImpApiTolvaImportVersionInfo;
+  TAppVersionCheck = TImpApiTolvaAppVersionCheck;
+  TRegProgrCallback = TImpApiTolvaRegProgrCallback;
+  TExportXML = TImpApiTolvaExportXML;
+  TGetExportErrorMsg = TImpApiTolvaGetExportErrorMsg;
+  TApiDataDialog = TImpApiTolvaApiDataDialog;
+{$ENDIF}
 
 implementation
 

@@ -13,7 +13,7 @@ trap 'rm -rf "$tmp"' EXIT
 copy=$tmp/another/check-out
 mkdir -p "$copy"
 git -C "$root" archive HEAD | tar -x -C "$copy"
-tar -C "$root" -c --exclude=tools/revision.txt CMakeLists.txt CHANGELOG.md cmake docs include src tests tools |
+tar -C "$root" -c --exclude=tools/revision.txt CMakeLists.txt CHANGELOG.md cmake docs include interface src tests tools |
   tar -x -C "$copy"
 cmake -S "$copy" -B "$copy/out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686.cmake" -DIMPAPI_TESTS=OFF >/dev/null

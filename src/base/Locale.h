@@ -4,3 +4,4 @@
 
 // <0, 0 or >0: the two texts in the user's collation, ignoring case.
 int CompareTextInLocale(std::string_view A, std::string_view B) noexcept;
+inline bool EqualsInLocale(std::string_view A, std::string_view B) noexcept { return CompareTextInLocale(A, B) == 0; }

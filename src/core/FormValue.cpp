@@ -4,16 +4,8 @@ namespace {
 bool IsAsciiAlnum(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-} // namespace
 
-std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus) {
-    std::string out;
-    out.reserve(Value.size() * 3);
-    AppendFormValue(out, Value, SpaceAsPlus);
-    return out;
-}
-
-void AppendFormValue(std::string &out, std::string_view Value, bool SpaceAsPlus) {
+template <class String> void Append(String &out, std::string_view Value, bool SpaceAsPlus) {
     static const char hex[] = "0123456789ABCDEF";
     for (unsigned char c : Value) {
         if (IsAsciiAlnum(c)) {
@@ -27,3 +19,12 @@ void AppendFormValue(std::string &out, std::string_view Value, bool SpaceAsPlus)
         }
     }
 }
+} // namespace
+
+std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus) {
+    std::string out;
+    Append(out, Value, SpaceAsPlus);
+    return out;
+}
+
+void AppendFormValue(WipingString &Out, std::string_view Value, bool SpaceAsPlus) { Append(Out, Value, SpaceAsPlus); }

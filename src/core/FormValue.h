@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Texts.h"
+
 std::string EncodeFormValue(std::string_view Value, bool SpaceAsPlus);
-// The same, appended to Out: with room reserved (three bytes per byte of
-// Value) Out is never reallocated, so a secret leaves no copy behind.
-void AppendFormValue(std::string &Out, std::string_view Value, bool SpaceAsPlus);
+// The same, appended to a text that may hold a password.
+void AppendFormValue(WipingString &Out, std::string_view Value, bool SpaceAsPlus);

@@ -1,6 +1,6 @@
 #include "core/ParamText.h"
 
-std::string ParamValue(std::string_view Params, std::string_view Name, const NameEqualsFn &NameEquals) {
+std::string_view ParamValue(std::string_view Params, std::string_view Name, const NameEqualsFn &NameEquals) {
     std::size_t start = 0;
     while (start <= Params.size()) {
         std::size_t end = Params.find_first_of("\r\n", start);
@@ -9,7 +9,7 @@ std::string ParamValue(std::string_view Params, std::string_view Name, const Nam
         const std::string_view line = Params.substr(start, end - start);
         const std::size_t eq = line.find('=');
         if (eq != std::string_view::npos && NameEquals(line.substr(0, eq), Name))
-            return std::string(line.substr(eq + 1));
+            return line.substr(eq + 1);
         // A CRLF pair only yields an empty line in between, which never matches.
         start = end + 1;
     }

@@ -1,30 +1,30 @@
 #include "core/ResultTexts.h"
 
-#include <ImpApi_tolva.h>
+#include "core/ResultTable.h"
 #include "core/TransportTexts.h"
+
+namespace {
+// The text with its {number} and {message} filled in; the pieces are
+// inserted, never searched, so a portal text cannot fill a placeholder.
+std::string Compose(std::string_view Text, std::string_view Number, std::string_view Message) {
+    std::string text;
+    for (std::size_t open, close; (open = Text.find('{')) != Text.npos &&
+                                  (close = Text.find('}', open)) != Text.npos;) {
+        const std::string_view name = Text.substr(open, close + 1 - open);
+        text += Text.substr(0, open);
+        text += name == "{number}" ? Number : name == "{message}" ? Message : name;
+        Text.remove_prefix(close + 1);
+    }
+    return text += Text;
+}
+} // namespace
 
 std::optional<std::string> ResultText(int32_t Code, std::string_view PortalErrorNumber,
                                       std::string_view PortalErrorMessage) {
     if (std::string text = TransportErrorText(Code); !text.empty())
         return text;
-    switch (Code) {
-    case errNoAccessData:
-        return "Keine Zugangsdaten erfasst.\r\nErfassen Sie bitte die Zugangsdaten in der "
-               "Beraterverwaltung.";
-    case errNoUserLogin:
-        return "Die Benutzerkennung des Vermittlers fehlt in den Zugangsdaten.\r\nErfassen Sie "
-               "bitte die Benutzerkennung in der Beraterverwaltung.";
-    case errPasswordCancelled: return "Fehlendes Zugangs-Passwort; Abbruch durch Benutzer.";
-    case errDepotNrCancelled: return "Eingabe der tolva-Depotnummer: Abbruch durch Benutzer.";
-    case errAnswerFile: return "Fehler beim Speichern der Importdatei tolva.xml.";
-    case errInternal: return "Interner Fehler im Import-Modul.";
-    case errPortalError: {
-        std::string text = "Fehler bei Datenanforderung von tolva (tolva-Errorcode = ";
-        text += PortalErrorNumber;
-        text += "):\r\n>> ";
-        text += PortalErrorMessage;
-        return text;
-    }
-    default: return std::nullopt;
-    }
+    for (const TResultCodeRow &row : ResultCodeRows)
+        if (row.Code == Code && !row.Transport && !row.Text.empty())
+            return Compose(row.Text, PortalErrorNumber, PortalErrorMessage);
+    return std::nullopt;
 }

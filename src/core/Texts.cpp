@@ -2,26 +2,20 @@
 
 #include <cstring>
 
-std::string TrimControls(std::string_view Value) {
+std::string_view TrimControls(std::string_view Value) {
     auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     std::size_t begin = 0, end = Value.size();
     while (begin < end && isControl(Value[begin]))
         ++begin;
     while (end > begin && isControl(Value[end - 1]))
         --end;
-    return std::string(Value.substr(begin, end - begin));
+    return Value.substr(begin, end - begin);
 }
 
 void WipeBytes(void *Data, std::size_t Size) noexcept {
     std::memset(Data, 0, Size);
     // Keeps the compiler from dropping the stores to memory about to be freed.
     __asm__ __volatile__("" : : "r"(Data) : "memory");
-}
-
-void Wipe(std::string &Text) noexcept {
-    Text.resize(Text.capacity());
-    WipeBytes(Text.data(), Text.size());
-    Text.clear();
 }
 
 void AssignWiping(std::string &Target, std::string_view Source) {

@@ -1,5 +1,6 @@
 #pragma once
 // Small text helpers without Windows types.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,23 +18,49 @@ inline std::string CutShort(std::string_view Text, std::size_t Max = ShortTextMa
     return std::string(Text.substr(0, Max));
 }
 
-// Removes the characters with codes 0 to 32 at both ends (bytes above 127
-// are no blanks).
-std::string TrimControls(std::string_view Value);
+// Value without the characters with codes 0 to 32 at both ends (bytes above
+// 127 are no blanks): a part of Value, valid as long as Value is.
+std::string_view TrimControls(std::string_view Value);
 
 // Overwrites Size bytes with zeros, even when the memory is freed next.
 void WipeBytes(void *Data, std::size_t Size) noexcept;
+
+// Wipes every block before it goes back to the heap. A string of it leaves
+// no copy of its text behind when it grows, shrinks or ends, however it was
+// built: no reserve to size in advance.
+template <class T> struct WipingAllocator {
+    using value_type = T;
+    WipingAllocator() noexcept = default;
+    template <class U> WipingAllocator(const WipingAllocator<U> &) noexcept {}
+    T *allocate(std::size_t Count) { return std::allocator<T>().allocate(Count); }
+    void deallocate(T *Block, std::size_t Count) noexcept {
+        WipeBytes(Block, Count * sizeof(T));
+        std::allocator<T>().deallocate(Block, Count);
+    }
+    template <class U> bool operator==(const WipingAllocator<U> &) const noexcept { return true; }
+};
+// A text that may hold a password, such as the request body. A short text
+// lives inside the string object, which no allocator sees: its owner wipes it.
+using WipingString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+
 // Overwrites the string's whole buffer before emptying it (passwords).
-void Wipe(std::string &Text) noexcept;
+template <class String> void Wipe(String &Text) noexcept {
+    Text.resize(Text.capacity());
+    WipeBytes(Text.data(), Text.size());
+    Text.clear();
+}
 // Target := Source; a buffer that Target gives up is wiped first.
 void AssignWiping(std::string &Target, std::string_view Source);
 
 // The one owner of a text that may be a password: every buffer it lets go of,
 // when it is assigned, moved from or ends, is wiped first. What it takes over
 // is wiped where it came from, so a parameter taken by value leaves no copy.
+// (It holds a std::string, not a WipingString: the edit controls' handlers
+// change the text in place through a std::string&.)
 class SecretText {
 public:
     SecretText() = default;
+    explicit SecretText(std::string_view Text) : text_(Text) {}
     SecretText(std::string &&Text) noexcept : text_(std::move(Text)) { Wipe(Text); }
     SecretText(SecretText &&Other) noexcept : SecretText(std::move(Other.text_)) {}
     SecretText &operator=(SecretText &&Other) noexcept {

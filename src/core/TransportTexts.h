@@ -3,6 +3,6 @@
 #include <cstdint>
 #include <string>
 
-// The fixed text of a transport code from -1015 to -1001, or an empty text for
-// every other number (-1010 and -1012 included).
+// The fixed text of a transport code of the result code table, or an empty
+// text for every other number.
 std::string TransportErrorText(int32_t Code);

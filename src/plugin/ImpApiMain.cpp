@@ -56,7 +56,7 @@ void Finalize() { g_apiVersion.clear(); }
 
 using namespace ImpApiMain;
 
-extern "C" int32_t __stdcall VersionInfo(void) { return 40300; }
+extern "C" int32_t __stdcall VersionInfo(void) { return IMPAPI_TOLVA_VERSION_INFO; }
 
 extern "C" void __stdcall ImportVersionInfo(unsigned char *Buffer) {
     if (!Buffer)

@@ -12,8 +12,6 @@
 namespace ImpApi_tolva_Main {
 
 inline constexpr const char *InterfaceVersion = IMPAPI_INTERFACE_VERSION;
-// The portal's host unless the override file names another.
-inline constexpr const char *DefaultServer = "webservice.tolva.de";
 
 // ApiDataDialog copies back at most this many characters of the user id and
 // of the password, each with a zero.
@@ -40,10 +38,6 @@ void PublishPortalError(std::string Number, std::string Message);
 // The import run behind ExportXML.
 int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t Reserved,
                          const double *LastImport, const char *Params);
-
-// Writes the answer file; tests replace it to fill the disk at will.
-using TWriteFileFn = BOOL(WINAPI *)(HANDLE File, LPCVOID Data, DWORD Size, LPDWORD Written, LPOVERLAPPED Overlapped);
-extern TWriteFileFn AnswerFileWrite;
 
 void Initialize();
 void Finalize();

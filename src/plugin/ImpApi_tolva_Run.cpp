@@ -2,103 +2,31 @@
 // code. Part of the unit ImpApi_tolva_Main.
 #include <windows.h>
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include <ImpApi_tolva.h>
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 #include "base/Locale.h"
 #include "core/Texts.h"
-#include "base/Handles.h"
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 #include "core/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_AnswerFile.h"
 #include "plugin/ImpApi_tolva_Main.h"
+#include "plugin/ImpApi_tolva_Settings.h"
 #include "plugin/ImportObserver.h"
-#include "core/IntegerText.h"
 #include "core/ParamText.h"
+#include "core/RequestBody.h"
 #include "transport/ImpApiINet.h"
 
 namespace ImpApi_tolva_Main {
 namespace {
 
 using ImpApiMain::ReportLog;
+using ImpApi_tolva_Settings::Settings;
 
 constexpr const char *PortalName = "tolva";
 constexpr std::size_t MaxTargetDirChars = ShortTextMax;
-
-// Connection settings of one run; the override file may change each.
-struct Settings {
-    bool Secure = true;
-    std::string Server = DefaultServer;
-    std::string Service = "/Webservice/vekt.aspx";
-    std::string Accept = "text/plain";
-    std::string Headers;
-    int32_t TimeoutSec = 180;
-};
-
-bool LocaleEquals(std::string_view a, std::string_view b) { return CompareTextInLocale(a, b) == 0; }
-
-// The registry names the variant; anything but a readable text means "tolva".
-std::string ReadVariantName() {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Korvane\\VEKT\\ImportAPI\\tolva", 0, KEY_READ, &raw) !=
-        ERROR_SUCCESS)
-        return PortalName;
-    UniqueRegKey key(raw);
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(raw, "API_Variante", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return PortalName;
-    std::string value(size, '\0');
-    if (size > 0 && RegQueryValueExA(raw, "API_Variante", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
-                                     &size) != ERROR_SUCCESS)
-        return PortalName;
-    value.resize(strnlen(value.data(), std::min<std::size_t>(size, value.size())));
-    return value;
-}
-
-std::string ReadIniText(const std::string &path, const char *key, const std::string &current) {
-    char buffer[2048];
-    GetPrivateProfileStringA("Global", key, current.c_str(), buffer, sizeof buffer, path.c_str());
-    return buffer;
-}
-
-int32_t ReadIniInteger(const std::string &path, const char *key, int32_t current) {
-    return ParseIniInteger(ReadIniText(path, key, "")).value_or(current);
-}
-
-// The optional override file beside the target folder. Every failure here is
-// ignored; what was read before it stays in force.
-bool ApplyOverrideFile(const std::string &targetDir, Settings &settings) {
-    bool active = false;
-    try {
-        const std::string path = targetDir + "\\..\\tolva\\tolva.ini";
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-        active = true;
-        ReportLog("Konfigurationsdatei aktiv: " + path);
-        // The profile functions look for relative names in the Windows folder:
-        // read the very file that was found.
-        char full[MAX_PATH];
-        const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-        const std::string file = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
-        settings.Secure = ReadIniInteger(file, "Https", settings.Secure ? 1 : 0) != 0;
-        settings.Server = ReadIniText(file, "Server", settings.Server);
-        settings.Service = ReadIniText(file, "Service", settings.Service);
-        settings.Accept = ReadIniText(file, "Accept", settings.Accept);
-        settings.Headers = ReadIniText(file, "Headers", settings.Headers);
-        settings.TimeoutSec = ReadIniInteger(file, "Timeout", settings.TimeoutSec);
-    } catch (const ImpApiMain::THostRaised &) {
-        // The host's exception is no failure of the file: it ends the run.
-        throw;
-    } catch (...) {
-        // What was read before the failure stays in force.
-    }
-    return active;
-}
 
 // Time of day as hh:nn:ss with the user's time separator.
 std::string TimeOfDay() {
@@ -112,127 +40,15 @@ std::string TimeOfDay() {
     return text;
 }
 
-// A temporary file of this run alone, "tlvXXXX.tmp" in the target folder (so
-// that the move stays on one volume). The system makes the name unique by
-// creating the file, never taking a name that exists: another run's file or a
-// host's file is never touched. Name stays empty when nothing was created.
-UniqueFile CreateRunFile(const std::string &targetDir, std::string &name) {
-    char path[MAX_PATH];
-    if (GetTempFileNameA(targetDir.c_str(), "tlv", 0, path) == 0)
-        return UniqueFile(INVALID_HANDLE_VALUE);
-    name = path;
-    // DELETE: the file is marked for deletion and renamed through this handle.
-    // Readers are let in: once renamed it is tolva.xml, whole and flushed, and
-    // another host may read it before this handle closes.
-    return UniqueFile(CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-// While the mark is set the file goes when its last handle closes, also when
-// the process dies: customer data never stays behind in a temporary file.
-bool MarkForDeletion(HANDLE file, bool Delete) {
-    FILE_DISPOSITION_INFO info{};
-    info.DeleteFile = Delete;
-    return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info);
-}
-
-// Moves the open file over Path (a full path), replacing what is there.
-bool RenameThroughHandle(HANDLE file, const std::string &path) {
-    const int chars = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (chars <= 1)
-        return false;
-    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + std::size_t(chars) * sizeof(WCHAR));
-    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
-    info->ReplaceIfExists = TRUE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = DWORD(chars - 1) * sizeof(WCHAR);
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, info->FileName, chars);
-    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
-}
-
-// Writes the whole answer; Error gets what stopped it.
-bool WriteAnswer(HANDLE file, const TResponseSink &answer, DWORD &error) {
-    return answer.WriteTo([&](const char *data, std::size_t size) {
-        while (size > 0) {
-            // 64 KiB: under Wine as fast as larger pieces (16 KiB and 4 MiB
-            // are slower), and on Windows where cached writes reach full speed.
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 64 * 1024));
-            DWORD done = 0;
-            if (!AnswerFileWrite(file, data, chunk, &done, nullptr)) {
-                error = GetLastError();
-                return false;
-            }
-            // A write that reports success without writing everything sets
-            // no error of its own: the disk is full.
-            if (done != chunk) {
-                error = ERROR_DISK_FULL;
-                return false;
-            }
-            data += done;
-            size -= done;
-        }
-        return true;
-    });
-}
-
-// The answer reaches "tolva.xml" only complete: written to the run's own
-// temporary file and moved over the old one, so a failure never leaves a
-// partial file nor destroys the earlier one.
-bool WriteAnswerFile(const std::string &targetDir, const TResponseSink &answer) {
-    const std::string path = targetDir + "\\tolva.xml";
-    std::string temporary;
-    UniqueFile file = CreateRunFile(targetDir, temporary);
-    const bool created = !temporary.empty();
-    // On every way out but the move, also an exception: closed before the
-    // delete (a file still open would only be marked for deletion, or stay
-    // behind), and only the file this run made.
-    ScopeExit cleanup([&] {
-        file.reset();
-        if (created)
-            DeleteFileA(temporary.c_str());
-    });
-    auto fail = [&](const std::string &failed, DWORD error) {
-        ReportLog("Fehler beim Speichern der Importdatei " + failed + ": " + SystemErrorText(error));
-        return false;
-    };
-    if (!file)
-        return fail(created ? temporary : targetDir + "\\tlv*.tmp", GetLastError());
-    // A file system that keeps no mark keeps the earlier behaviour: the file
-    // is deleted on every way out but a dying process.
-    const bool marked = MarkForDeletion(file.get(), true);
-    if (DWORD error = ERROR_SUCCESS; !WriteAnswer(file.get(), answer, error))
-        return fail(temporary, error);
-    // On the disk before the rename: after a power loss the folder holds the
-    // old answer or the new one, never a renamed file without its data.
-    if (!FlushFileBuffers(file.get()))
-        return fail(temporary, GetLastError());
-    if (marked && !MarkForDeletion(file.get(), false))
-        return fail(temporary, GetLastError());
-    // One rename on one volume: the folder never lacks tolva.xml, and a
-    // failure leaves the old file exactly as it was. Through the handle the
-    // file is never without it; where that rename is not available, by name.
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    if (n > 0 && n < MAX_PATH && RenameThroughHandle(file.get(), full)) {
-        cleanup.release();
-        file.reset();
-        return true;
-    }
-    if (!CloseHandle(file.release()))
-        return fail(temporary, GetLastError());
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return fail(path, GetLastError());
-    cleanup.release();
-    return true;
-}
-
 // The host's parameters, read once, and what the prompts add to them.
 struct RunInput {
     RunInput(const char *AdvisorNo, const double *LastImport, std::string_view params, const VariantState &state)
         : advisorNo(AdvisorNo ? AdvisorNo : ""), lastImport(LastImport),
-          // The password's untrimmed value is a copy too.
-          password(TrimControls(*SecretText(ParamValue(params, "Password", LocaleEquals)))) {
-        auto param = [&](std::string_view name) { return TrimControls(ParamValue(params, name, LocaleEquals)); };
+          // The one copy of the password: the lookup reads the host's text in place.
+          password(TrimControls(ParamValue(params, "Password", EqualsInLocale))) {
+        auto param = [&](std::string_view name) {
+            return std::string(TrimControls(ParamValue(params, name, EqualsInLocale)));
+        };
         noMessageBoxes = IsTrueSwitch(param("NoMessageBoxes"));
         client = param("Client");
         clientVersion = param("ClientVersion");
@@ -293,26 +109,6 @@ int32_t AskForMissing(RunInput &in, bool depotVariant) {
     return resOK;
 }
 
-// One buffer, reserved once: appending never reallocates, so no partial
-// copy of the body (with the password) is freed unwiped.
-void ComposeBody(const RunInput &in, std::string &body) {
-    const std::string version = std::string(InterfaceVersion) + "," + EncodeFormValue(in.client, false) + "," +
-                                in.clientVersion;
-    const std::string_view fields[] = {in.advisorNo, in.userLogin, *in.password,
-                                       in.depotNumber, in.token};
-    std::size_t size = 128 + version.size();
-    for (std::string_view field : fields)
-        size += 3 * field.size();
-    body.reserve(size);
-    const char *names[] = {"vermittlernummer=", "&benutzerkennung=", "&passwort=", "&depotnummer=",
-                           "&wiederaufsetzpunkt="};
-    for (std::size_t i = 0; i < std::size(fields); ++i) {
-        body.append(names[i]);
-        AppendFormValue(body, fields[i], false);
-    }
-    body.append("&version=").append(version);
-}
-
 // The request, timed in the log while the override file is in force.
 int32_t Download(const Settings &settings, bool timed, std::string_view body, bool prompts, TResponseSink &answer) {
     std::string status;
@@ -365,7 +161,7 @@ void StoreContinuation(VariantState &state, const TResponseSink &answer, const R
 }
 
 int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImport, const char *Params) {
-    const bool depotVariant = LocaleEquals(ReadVariantName(), "lintessar");
+    const bool depotVariant = ImpApi_tolva_Settings::DepotNumberVariant();
     if (!Params)
         return errNoAccessData;
     VariantState &state = State();
@@ -378,11 +174,15 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
         return refused;
 
     Settings settings;
-    const bool overrideActive = ApplyOverrideFile(in.targetDir, settings);
-    SecretText body;
-    ComposeBody(in, *body);
+    const bool overrideActive = ImpApi_tolva_Settings::ApplyOverrideFile(in.targetDir, settings);
+    // Longer than a string object holds inside: every buffer it had is the
+    // wiping allocator's.
+    const WipingString body = ComposeRequestBody({.AdvisorNo = in.advisorNo, .UserLogin = in.userLogin,
+                                                  .Password = *in.password, .DepotNumber = in.depotNumber,
+                                                  .Token = in.token, .InterfaceVersion = InterfaceVersion,
+                                                  .Client = in.client, .ClientVersion = in.clientVersion});
     TResponseSink answer;
-    if (const int32_t failed = Download(settings, overrideActive, *body, !in.noMessageBoxes, answer); failed != 0)
+    if (const int32_t failed = Download(settings, overrideActive, body, !in.noMessageBoxes, answer); failed != 0)
         return failed;
     if (IsErrorAnswer(answer)) {
         ReportPortalError(answer, in.noMessageBoxes);
@@ -390,15 +190,13 @@ int32_t Run(const char *TargetDir, const char *AdvisorNo, const double *LastImpo
     }
 
     ReportLog("XML-Daten empfangen");
-    if (!WriteAnswerFile(in.targetDir, answer))
+    if (!ImpApi_tolva_AnswerFile::WriteAnswerFile(in.targetDir, answer))
         return errAnswerFile;
     StoreContinuation(state, answer, in);
     return in.depotNumber.empty() ? resOK : resDepotNrImport;
 }
 
 } // namespace
-
-TWriteFileFn AnswerFileWrite = &WriteFile;
 
 int32_t VariantExportXML(const char *TargetDir, const char *AdvisorNo, int32_t /*Reserved*/,
                          const double *LastImport, const char *Params) {

@@ -1,6 +1,8 @@
 #include "transport/ImpApiINet.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -28,6 +30,7 @@ constexpr TWinINetApi kRealWinINet = {
     .HttpQueryInfoA = IMPAPI_REAL(HttpQueryInfoA),
     .InternetQueryDataAvailable = IMPAPI_REAL(InternetQueryDataAvailable),
     .InternetReadFile = IMPAPI_REAL(InternetReadFile),
+    .InternetReadFileExA = IMPAPI_REAL(InternetReadFileExA),
     .InternetCloseHandle = IMPAPI_REAL(InternetCloseHandle),
     .GetLastError = IMPAPI_REAL(GetLastError),
     .FormatMessageA = IMPAPI_REAL(FormatMessageA),
@@ -49,7 +52,18 @@ namespace {
 // certificate reaches the certificate prompt like an unknown issuer does, so
 // the password never goes to a server nobody agreed to.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// Over HTTPS the request follows redirects itself, so that each hop is checked
+// before anything is sent there.
+constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// Hops within the configured server before a redirect counts as a failure.
+constexpr int kMaxRedirects = 10;
 constexpr DWORD kChunk = 65535;
+// A read or a wait that saw this much: the link keeps up, and the next read
+// takes what has arrived without asking first. Wine's wait never reports
+// more than its 8 KiB read buffer, and its read without waiting waits for a
+// whole piece when that buffer is empty: a slow link is therefore only read
+// after a wait, in the pieces the wait saw.
+constexpr DWORD kKeepingUp = 8192;
 // A redirect's target in a log line: as long as a URL usually gets.
 constexpr std::size_t kMaxUrlInLine = INTERNET_MAX_URL_LENGTH;
 
@@ -106,28 +120,63 @@ bool EqualsIgnoringCase(std::string_view A, std::string_view B) {
            });
 }
 
-// Where the answer came from: the platform follows redirects by itself (and
-// Wine also from HTTPS to plain HTTP). An answer counts as the configured
-// server's only when it came over HTTPS from that host on port 443; a URL that
-// cannot be read counts as another server's. Url gets what the platform said.
-bool AnsweredBySecureServer(HINTERNET Request, const std::string &Server, std::string &Url) {
+// A redirect the platform would follow when the answer names its target.
+bool IsRedirect(const std::string &Status) {
+    return Status == "301" || Status == "302" || Status == "303" || Status == "307" || Status == "308";
+}
+
+// A header's text of any length up to 1 MiB, or false when the answer has none.
+bool QueryLongHeader(HINTERNET Request, DWORD InfoLevel, std::string &Value) {
     std::string buffer(INTERNET_MAX_URL_LENGTH + 1, '\0');
-    DWORD length = static_cast<DWORD>(buffer.size());
-    bool read = WinINet.InternetQueryOptionA(Request, INTERNET_OPTION_URL, buffer.data(), &length);
+    DWORD length = static_cast<DWORD>(buffer.size()), index = 0;
+    bool read = WinINet.HttpQueryInfoA(Request, InfoLevel, buffer.data(), &length, &index);
     if (!read && length > buffer.size() && length < (1u << 20)) {
         buffer.assign(length + 1, '\0');
         length = static_cast<DWORD>(buffer.size());
-        read = WinINet.InternetQueryOptionA(Request, INTERNET_OPTION_URL, buffer.data(), &length);
+        index = 0;
+        read = WinINet.HttpQueryInfoA(Request, InfoLevel, buffer.data(), &length, &index);
     }
-    if (!read)
-        return false;
-    Url.assign(buffer.data(), strnlen(buffer.data(), std::min<std::size_t>(length, buffer.size())));
+    if (read)
+        Value.assign(buffer.data(), strnlen(buffer.data(), std::min<std::size_t>(length, buffer.size())));
+    return read;
+}
+
+// A redirect's target read against the object that answered on Server over
+// HTTPS: an absolute URL. Dot segments are left to the server.
+std::string ResolvedUrl(const std::string &Server, const std::string &Object, const std::string &Location) {
+    const std::size_t colon = Location.find(':');
+    const bool hasScheme = colon != std::string::npos && colon > 0 && Location.find_first_of("/?#") > colon &&
+                           std::isalpha(static_cast<unsigned char>(Location[0]));
+    if (hasScheme)
+        return Location;
+    if (Location.starts_with("//"))
+        return "https:" + Location;
+    const std::string base = "https://" + Server;
+    if (Location.starts_with('/'))
+        return base + Location;
+    const std::string path = Object.substr(0, Object.find_first_of("?#"));
+    if (Location.empty() || Location.starts_with('#'))
+        return base + Object.substr(0, Object.find('#'));
+    if (Location.starts_with('?'))
+        return base + path + Location;
+    const std::size_t slash = path.rfind('/');
+    return base + (slash == std::string::npos ? "/" : path.substr(0, slash + 1)) + Location;
+}
+
+// The object name of Url when Url lies on the configured server, over HTTPS
+// on port 443; false for any other place.
+bool OnSecureServer(std::string_view Url, const std::string &Server, std::string &ObjectName) {
     constexpr std::string_view scheme = "https://";
-    if (Url.size() < scheme.size() || !EqualsIgnoringCase(std::string_view(Url).substr(0, scheme.size()), scheme))
+    if (Url.size() < scheme.size() || !EqualsIgnoringCase(Url.substr(0, scheme.size()), scheme))
         return false;
-    const std::string_view rest = std::string_view(Url).substr(scheme.size());
-    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
-    return EqualsIgnoringCase(authority, Server) || EqualsIgnoringCase(authority, Server + ":443");
+    const std::string_view rest = Url.substr(scheme.size());
+    const std::size_t end = std::min(rest.find_first_of("/?#"), rest.size());
+    const std::string_view authority = rest.substr(0, end);
+    if (!EqualsIgnoringCase(authority, Server) && !EqualsIgnoringCase(authority, Server + ":443"))
+        return false;
+    const std::string_view path = rest.substr(end, rest.find('#', end) - end);
+    ObjectName = path.starts_with('/') ? std::string(path) : "/" + std::string(path);
+    return true;
 }
 
 // What a status other than 407 means: the code and the log line.
@@ -147,6 +196,42 @@ constexpr TStatusRule kStatusRules[] = {
 
 enum class TBodyEnd { Complete, Failed, Cancelled };
 
+// Bounds a wait for data that the platform's receive time-out may not cover
+// (its documentation names none for that wait): a second after the time-out
+// a thread of the pool closes the request, which is how another thread may
+// cancel a blocking call. No bound without a time-out.
+class TWaitBound {
+public:
+    TWaitBound(HINTERNET Request, DWORD TimeoutMs) : request_(Request) {
+        if (TimeoutMs > 0 && TimeoutMs <= INFINITE - 1 - kGraceMs &&
+            !CreateTimerQueueTimer(&timer_, nullptr, &Expired, this, TimeoutMs + kGraceMs, 0, WT_EXECUTEONLYONCE))
+            timer_ = nullptr;
+    }
+    ~TWaitBound() { Disarm(); }
+    TWaitBound(const TWaitBound &) = delete;
+    TWaitBound &operator=(const TWaitBound &) = delete;
+    // Stops the timer, waiting for it when it runs; true when it closed the request.
+    bool Disarm() noexcept {
+        if (timer_)
+            DeleteTimerQueueTimer(nullptr, std::exchange(timer_, nullptr), INVALID_HANDLE_VALUE);
+        return closed_;
+    }
+
+private:
+    static constexpr DWORD kGraceMs = 1000;
+    static void CALLBACK Expired(PVOID Self, BOOLEAN) {
+        auto *self = static_cast<TWaitBound *>(Self);
+        self->closed_ = true;
+        try {
+            WinINet.InternetCloseHandle(self->request_);
+        } catch (...) {
+        }
+    }
+    HINTERNET request_;
+    HANDLE timer_ = nullptr;
+    std::atomic<bool> closed_{false};
+};
+
 // One call of HttpsRequest: the request, where its lines go and its handles
 // (closed request first, session last).
 struct TCall {
@@ -156,6 +241,19 @@ struct TCall {
     TRequestObserver &Observer;
     // Shared by all handles of the call (see IgnoreRevocation).
     DWORD SecurityFlags = 0;
+    // The reading: the receive time-out of the request, and whether the link
+    // kept up with the last read.
+    DWORD WaitLimitMs = 0;
+    bool KeepsUp = false;
+    // Only an answer of announced length is read without asking first: where
+    // the connection's end is the body's end, Wine's read without waiting
+    // takes a reset for that end, and only the wait sees it fail.
+    bool LengthKnown = false;
+    // Where the request goes now: the configured object, or a redirect's.
+    struct {
+        std::string ObjectName, Verb;
+        std::string_view Body;
+    } Hop{};
     TInternetHandle Session{}, Connection{}, Request{};
 
     // Lines are composed (and the system error text made) only when one is wanted.
@@ -201,9 +299,9 @@ struct TCall {
             return errInetConnect;
         LPCSTR acceptTypes[2] = {Req.AcceptType.c_str(), nullptr};
         if (!Open(Request,
-                  WinINet.HttpOpenRequestA(Connection.get(), Req.Verb.c_str(), Req.ObjectName.c_str(), nullptr,
+                  WinINet.HttpOpenRequestA(Connection.get(), Hop.Verb.c_str(), Hop.ObjectName.c_str(), nullptr,
                                            nullptr, acceptTypes,
-                                           kRequestFlags | (Req.Secure ? INTERNET_FLAG_SECURE : 0), 0),
+                                           kRequestFlags | (Req.Secure ? kSecureFlags : 0), 0),
                   false))
             return errInetService;
         return resOK;
@@ -231,7 +329,7 @@ struct TCall {
 
     int32_t SendUntilAccepted() const {
         // Never a null pointer, also for a body left unset.
-        const std::string_view body = Req.Body.data() ? Req.Body : std::string_view("", 0);
+        const std::string_view body = Hop.Body.data() ? Hop.Body : std::string_view("", 0);
         while (!WinINet.HttpSendRequestA(Request.get(), Req.Headers.c_str(), static_cast<DWORD>(Req.Headers.size()),
                                          const_cast<char *>(body.data()), static_cast<DWORD>(body.size()))) {
             const DWORD error = WinINet.GetLastError();
@@ -257,12 +355,26 @@ struct TCall {
         }
     }
 
-    bool FromSecureServer() const {
-        std::string url;
-        if (AnsweredBySecureServer(Request.get(), Req.Server, url))
-            return true;
-        Log([&] { return "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + url.substr(0, kMaxUrlInLine); });
-        return false;
+    // Over HTTPS, a redirect that names its target: the next hop, checked
+    // before anything is sent there. resOK to follow it.
+    int32_t NextHop(const std::string &Location, int Hops) {
+        const std::string url = ResolvedUrl(Req.Server, Hop.ObjectName, Location);
+        std::string objectName;
+        if (!OnSecureServer(url, Req.Server, objectName)) {
+            Log([&] { return "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + url.substr(0, kMaxUrlInLine); });
+            return errInetUrlAccess;
+        }
+        if (Hops > kMaxRedirects) {
+            Log([&] { return "HTTP-Fehler: " + StatusText; });
+            return errInetUrlAccess;
+        }
+        Hop.ObjectName = std::move(objectName);
+        // As the platform follows: 307 and 308 repeat the request, the others fetch.
+        if (StatusText != "307" && StatusText != "308" && Hop.Verb != "GET" && Hop.Verb != "HEAD") {
+            Hop.Verb = "GET";
+            Hop.Body = {};
+        }
+        return resOK;
     }
 
     // The proxy's prompt after a 407; resOK when it asks to send again.
@@ -282,23 +394,29 @@ struct TCall {
         return selection == ERROR_INTERNET_FORCE_RETRY ? resOK : errInetUnspecified;
     }
 
-    // Connection, request and send, until the answer is no proxy's 407.
+    // Connection, request and send, until the answer is no proxy's 407 and,
+    // over HTTPS, no redirect within the configured server.
     int32_t Exchange() {
-        for (;;) {
+        Hop = {Req.ObjectName, Req.Verb, Req.Body};
+        for (int hops = 0;;) {
             if (const int32_t failed = OpenRequest(); failed != resOK)
                 return failed;
             if (const int32_t failed = Send(); failed != resOK)
                 return failed;
             if (!QueryHeader(Request.get(), HTTP_QUERY_STATUS_CODE, StatusText))
                 StatusText = "200";
-            if (Req.Secure && !FromSecureServer())
-                return errInetUrlAccess;
-            if (StatusText != "407")
+            std::string location;
+            if (Req.Secure && IsRedirect(StatusText) && QueryLongHeader(Request.get(), HTTP_QUERY_LOCATION, location)) {
+                if (const int32_t refused = NextHop(location, ++hops); refused != resOK)
+                    return refused;
+            } else if (StatusText != "407") {
                 return resOK;
-            if (const int32_t refused = ProxyRetry(); refused != resOK)
+            } else if (const int32_t refused = ProxyRetry(); refused != resOK) {
                 return refused;
-            // Retry with credentials: a fresh connection and request. The old
-            // connection is closed too rather than left open until the end.
+            }
+            // The next hop, or a retry with credentials: a fresh connection and
+            // request. The old connection is closed too rather than left open
+            // until the end.
             Request.reset();
             Connection.reset();
         }
@@ -316,6 +434,57 @@ struct TCall {
         return errInetUrlAccess;
     }
 
+    // What has arrived, up to a whole piece, without asking first: 0 bytes
+    // when nothing has (or the body has ended).
+    bool ReadArrived(char *Into, DWORD &Read) const {
+        INTERNET_BUFFERSA piece = {};
+        piece.dwStructSize = sizeof piece;
+        piece.lpvBuffer = Into;
+        piece.dwBufferLength = kChunk;
+        const bool read = WinINet.InternetReadFileExA(Request.get(), &piece, IRF_NO_WAIT, 0);
+        Read = read ? std::min(piece.dwBufferLength, kChunk) : 0;
+        return read;
+    }
+
+    // Waits until more has arrived or the body has ended (Available 0),
+    // bounded by the receive time-out (see TWaitBound).
+    bool WaitForData(DWORD &Available) {
+        TWaitBound bound{Request.get(), WaitLimitMs};
+        // A request the bound closed is not closed again.
+        const ScopeExit forget([&] {
+            if (bound.Disarm())
+                Request.release();
+        });
+        const bool waited = WinINet.InternetQueryDataAvailable(Request.get(), &Available, 0, 0);
+        return !bound.Disarm() && waited;
+    }
+
+    // One piece into Into; Read 0: the body has ended. While the link keeps
+    // up, a read takes what has arrived, up to a whole piece, without asking
+    // first; otherwise, and when that brings nothing, the wait asks what has
+    // arrived and the read takes that, which is where a slow link shows each
+    // piece, the end of the body shows, and a stalled link ends.
+    bool ReadPiece(char *Into, DWORD &Read) {
+        if (KeepsUp) {
+            if (!ReadArrived(Into, Read))
+                return false;
+            KeepsUp = LengthKnown && Read >= kKeepingUp;
+            if (Read > 0)
+                return true;
+        }
+        DWORD available = 0;
+        if (!WaitForData(available))
+            return false;
+        // With nothing, the read that confirms the end reads 0, and a
+        // broken-off link fails.
+        const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
+        if (!WinINet.InternetReadFile(Request.get(), Into, toRead, &Read))
+            return false;
+        Read = std::min(Read, toRead);
+        KeepsUp = LengthKnown && available >= kKeepingUp;
+        return true;
+    }
+
     TBodyEnd ReadAll() {
         // The caller's progress display closes however the reading ends, also
         // when its first tick throws.
@@ -324,27 +493,23 @@ struct TCall {
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 1);
         // A read that straddled two of the sink's blocks left answer bytes here.
         const ScopeExit wipeBuffer([&buffer] { WipeBytes(buffer.get(), kChunk + 1); });
+        DWORD length = sizeof WaitLimitMs;
+        if (!WinINet.InternetQueryOptionA(Request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &WaitLimitMs, &length))
+            WaitLimitMs = 0;
         for (;;) {
-            // Ask for what has arrived: a read of more waits until that much
-            // came, and a slow link would see no tick, nor its Cancel, meanwhile.
-            // Nothing available is asked for one byte: the end reads 0.
-            DWORD available = 0;
-            if (!WinINet.InternetQueryDataAvailable(Request.get(), &available, 0, 0))
-                return TBodyEnd::Failed;
-            const DWORD toRead = std::clamp<DWORD>(available, 1, kChunk);
+            // Straight into the sink where it has room for a whole piece; the
+            // buffer only takes a piece that would straddle two of its blocks.
+            char *const space = Response.Space(kChunk);
             DWORD read = 0;
-            // Straight into the sink where it has room for a whole read; the
-            // buffer only takes a read that would straddle two of its blocks.
-            char *const space = Response.Space(toRead);
             // A body that breaks off is not complete, whatever length it announced.
-            if (!WinINet.InternetReadFile(Request.get(), space ? space : buffer.get(), toRead, &read))
+            if (!ReadPiece(space ? space : buffer.get(), read))
                 return TBodyEnd::Failed;
             if (read == 0)
                 return TBodyEnd::Complete;
             if (space)
-                Response.Commit(std::min(read, toRead));
+                Response.Commit(read);
             else
-                Response.Append(buffer.get(), std::min(read, toRead));
+                Response.Append(buffer.get(), read);
             Observer.Tick();
             if (Observer.Cancelled()) {
                 LogText("Download durch Benutzer abgebrochen");
@@ -357,6 +522,7 @@ struct TCall {
         std::string lengthText;
         const int64_t expectedLength =
             QueryHeader(Request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText) ? ParseLength(lengthText) : 0;
+        LengthKnown = expectedLength > 0;
         const TBodyEnd end = ReadAll();
         if (end == TBodyEnd::Cancelled)
             return errDownloadCancelled;

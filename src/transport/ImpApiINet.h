@@ -60,7 +60,7 @@ protected:
 struct TRequestAborted {};
 
 // Sends one request and appends the answer body to Response. Returns 0 or a
-// transport code (-1001 .. -1015). StatusText is emptied on entry and holds
+// transport code (those of TransportErrorText). StatusText is emptied on entry and holds
 // the HTTP status as the platform's text after a successful send.
 int32_t HttpsRequest(const THttpsRequest &Request, TResponseSink &Response, std::string &StatusText,
                      TRequestObserver &Observer);
@@ -88,6 +88,7 @@ struct TWinINetApi {
     BOOL (*HttpQueryInfoA)(HINTERNET Request, DWORD InfoLevel, LPVOID Buffer, LPDWORD Length, LPDWORD Index);
     BOOL (*InternetQueryDataAvailable)(HINTERNET Request, LPDWORD Available, DWORD Flags, DWORD_PTR Context);
     BOOL (*InternetReadFile)(HINTERNET Request, LPVOID Buffer, DWORD ToRead, LPDWORD Read);
+    BOOL (*InternetReadFileExA)(HINTERNET Request, LPINTERNET_BUFFERSA Buffers, DWORD Flags, DWORD_PTR Context);
     BOOL (*InternetCloseHandle)(HINTERNET Handle);
     DWORD (*GetLastError)();
     DWORD (*FormatMessageA)(DWORD Flags, LPCVOID Source, DWORD MessageId, DWORD LanguageId, LPSTR Buffer,

@@ -17,7 +17,7 @@ bool AsciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 std::string Value(std::string_view params, std::string_view name) {
-    return ParamValue(params, name, AsciiEqualsIgnoringCase);
+    return std::string(ParamValue(params, name, AsciiEqualsIgnoringCase));
 }
 } // namespace
 

@@ -1,9 +1,13 @@
-// The answer file when two host processes import into one folder at the same
-// time: each run writes its own temporary file, so no run loses, truncates or
-// swaps another's answer, and none leaves a file behind.
+// The answer file when another process works in the target folder: two hosts
+// importing into one folder at the same time each write their own temporary
+// file, so no run loses, truncates or swaps another's answer, and none leaves
+// a file behind; a process that puts a link in place of the temporary file
+// never receives the answer.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "ImportTestSupport.h"
 #include "Portal.h"
@@ -16,6 +20,8 @@ constexpr std::size_t kAnswerSize = 1000000;
 const std::string kAnswerA(kAnswerSize, 'A'), kAnswerB(kAnswerSize, 'B');
 constexpr const char *kTargetVariable = "IMPAPI_SHARED_TARGET";
 constexpr const char *kReadyVariable = "IMPAPI_SECOND_HOST_READY"; // the name of an event
+constexpr const char *kOutsideVariable = "IMPAPI_OUTSIDE_FILE";
+constexpr const char *kStopVariable = "IMPAPI_SWAPPER_STOP"; // the name of an event
 
 // tolva.xml read with every sharing mode, so the reader never stands in the
 // way of a run's move.
@@ -95,4 +101,62 @@ TEST(AnswerFile, TwoHostsImportIntoOneFolder) {
     EXPECT_EQ(FinishChildTest(second, 120000), 0u) << "the second host failed (its output is above)";
     EXPECT_EQ(server.Requests().size(), 2u * kImports);
     EXPECT_EQ(tree.Listing(), "tolva.xml") << "no temporary file remains";
+}
+
+// The other process: whenever a temporary file shows in the target folder, it
+// deletes it and puts a hard link to a file outside the folder in its place,
+// until the test below tells it to stop.
+TEST(AnswerFile, DISABLED_LinkInPlaceOfTheTemporaryFile) {
+    const char *target = std::getenv(kTargetVariable), *outside = std::getenv(kOutsideVariable),
+               *ready = std::getenv(kReadyVariable), *stop = std::getenv(kStopVariable);
+    ASSERT_TRUE(target && outside && ready && stop);
+    HANDLE readyEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, ready), stopEvent = OpenEventA(SYNCHRONIZE, FALSE, stop);
+    ASSERT_TRUE(readyEvent && stopEvent);
+    SetEvent(readyEvent);
+    const std::string pattern = std::string(target) + "\\tlv*.tmp";
+    while (WaitForSingleObject(stopEvent, 0) == WAIT_TIMEOUT) {
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            continue;
+        FindClose(find);
+        const std::string name = std::string(target) + "\\" + found.cFileName;
+        if (DeleteFileA(name.c_str()))
+            CreateHardLinkA(name.c_str(), outside, nullptr);
+    }
+    CloseHandle(readyEvent);
+    CloseHandle(stopEvent);
+}
+
+TEST(AnswerFile, ALinkInPlaceOfTheTemporaryFileReceivesNothing) {
+    PortalScene scene;
+    auto &[server, tree] = scene;
+    constexpr int kRuns = 10;
+    server.Script(std::vector<PortalResponse>(kRuns, PortalAnswer("<depot/>")));
+    const std::string outside = tree.Target() + "\\..\\outside.txt";
+    std::ofstream(outside, std::ios::binary) << "outside";
+    const std::string suffix = std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("impapi-swapper-ready-" + suffix).c_str()),
+           stop = CreateEventA(nullptr, TRUE, FALSE, ("impapi-swapper-stop-" + suffix).c_str());
+    SetEnvironmentVariableA(kTargetVariable, tree.Target().c_str());
+    SetEnvironmentVariableA(kOutsideVariable, outside.c_str());
+    SetEnvironmentVariableA(kReadyVariable, ("impapi-swapper-ready-" + suffix).c_str());
+    SetEnvironmentVariableA(kStopVariable, ("impapi-swapper-stop-" + suffix).c_str());
+    const HANDLE swapper = StartChildTest("AnswerFile.DISABLED_LinkInPlaceOfTheTemporaryFile");
+    ASSERT_TRUE(swapper);
+    EXPECT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+
+    Plugin plugin;
+    const double last = 1;
+    for (int i = 0; i < kRuns; ++i)
+        EXPECT_EQ(plugin.ExportXML(tree.Target().c_str(), "4711", 0, &last, Login.c_str()), resOK) << i;
+    SetEvent(stop);
+    EXPECT_EQ(FinishChildTest(swapper, 60000), 0u) << "the other process failed (its output is above)";
+    CloseHandle(ready);
+    CloseHandle(stop);
+    std::ostringstream held;
+    held << std::ifstream(outside, std::ios::binary).rdbuf();
+    EXPECT_EQ(held.str(), "outside") << "the answer went outside the target folder";
+    EXPECT_EQ(tree.ReadAnswer(), "<depot/>");
+    EXPECT_EQ(tree.Listing(), "tolva.xml");
 }

@@ -83,16 +83,21 @@ TEST_F(BrokenServer, AcceptsAndNeverAnswers) {
     ExpectFailedCleanly(out, errInetRequest, "no head");
     EXPECT_LT(out.ms, 5000u);
 
-    // Stops in the middle of the body, with and without a length.
-    for (const char *length : {"auto", "none"}) {
-        PortalResponse stall = Body(100000);
-        stall.length = length;
-        stall.stallAfter = 70000;
-        server.Script(stall);
-        out = Run();
-        ExpectFailedCleanly(out, errInetIncomplete, std::string("stall, length ") + length);
-        EXPECT_LT(out.ms, 5000u);
-    }
+    // Stops right after the head (time-out 2 s) or in the middle of the body
+    // (1 s), with and without a length: the time-out ends the wait for more.
+    for (std::size_t after : {0u, 70000u})
+        for (const char *length : {"auto", "none"}) {
+            const std::string what = "stall after " + std::to_string(after) + ", length " + length;
+            Point(false, after == 0 ? 2 : 1);
+            PortalResponse stall = Body(100000);
+            stall.length = length;
+            stall.stallAfter = after;
+            server.Script(stall);
+            out = Run();
+            ExpectFailedCleanly(out, errInetIncomplete, what);
+            EXPECT_LT(out.ms, after == 0 ? 6000u : 5000u) << what;
+            EXPECT_EQ(FindForm("Info"), nullptr) << what << ": the progress window is closed";
+        }
 }
 
 // 100 MiB of error answer: read, recognised, its number and message kept,

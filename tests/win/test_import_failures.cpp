@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_AnswerFile.h"
 #include "plugin/ImpApi_tolva_Main.h"
 
 namespace {
@@ -53,7 +54,7 @@ TEST(ImportFailures, DISABLED_HostDiesWhileWriting) {
     InitFrameworkForTests();
     ImpApiMain::Initialize();
     ImpApi_tolva_Main::Initialize();
-    ImpApi_tolva_Main::AnswerFileWrite = &DyingWrite;
+    ImpApi_tolva_AnswerFile::AnswerFileWrite = &DyingWrite;
     const double last = 1;
     ExportXML(target, "1", 0, &last, "UserLogin=u\nPassword=p\nNoMessageBoxes=true");
     ADD_FAILURE() << "the write did not end the process";
@@ -95,9 +96,9 @@ TEST(ImportFailures, DiskFullDuringTheWrite) {
         g_room = 100000;
         g_shortWrites = shortWrites;
         ReportRecorder::reports.clear();
-        ImpApi_tolva_Main::AnswerFileWrite = &FillingDisk;
+        ImpApi_tolva_AnswerFile::AnswerFileWrite = &FillingDisk;
         const int32_t result = ExportXML(tree.Target().c_str(), "1", 0, &last, "UserLogin=u\nPassword=p");
-        ImpApi_tolva_Main::AnswerFileWrite = &WriteFile;
+        ImpApi_tolva_AnswerFile::AnswerFileWrite = &WriteFile;
         EXPECT_EQ(result, errAnswerFile) << shortWrites;
         EXPECT_EQ(tree.ReadAnswer(), "<earlier/>");
         EXPECT_EQ(tree.Listing(), "tolva.tmp tolva.xml") << shortWrites;

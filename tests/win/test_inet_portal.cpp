@@ -354,3 +354,48 @@ TEST_F(InetPortal, RedirectsThatLeaveTheSecureServerAreRefused) {
     EXPECT_EQ(requests.back().path, "/other");
     EXPECT_EQ(requests.back().scheme, "https");
 }
+
+// A chain of redirects that leaves the configured server, over plain HTTP on
+// the same host or through another server, and comes back: refused at the
+// first hop that leaves, before anything (the headers, the body) is sent there.
+TEST_F(InetPortal, RedirectChainsAreRefusedAtTheFirstHopThatLeaves) {
+    PortalServer secure("own-name"), other;
+    call.server = secure.Address();
+    call.secure = true;
+    call.headers = "X-Kunde: 4711\r\n";
+    call.body = "passwort=geheim";
+    PlatformPrompt user(IDOK, "Security Warning");
+    const auto redirect = [](const std::string &Url) {
+        PortalResponse r = PortalAnswer("", 302);
+        r.headers = {{"Location", Url}};
+        return r;
+    };
+    const std::string plain = "http://" + secure.Address() + "/plain", away = "https://" + other.Address() + "/away",
+                      awayPlain = "http://" + other.Address() + "/away";
+    const PortalResponse back = redirect("https://" + secure.Address() + "/back");
+    const struct {
+        std::string leaves;
+        std::vector<PortalResponse> secure, other;
+    } chains[] = {
+        {plain, {redirect(plain), back, PortalAnswer("chosen by the plain hop")}, {}},
+        {away, {redirect(away), PortalAnswer("chosen by the other server")}, {back}},
+        {awayPlain, {redirect(awayPlain), PortalAnswer("chosen by the other server")}, {back}},
+    };
+    for (const auto &c : chains) {
+        SCOPED_TRACE(c.leaves);
+        secure.Script(c.secure);
+        if (!c.other.empty())
+            other.Script(c.other);
+        secure.Requests(true);
+        other.Requests(true);
+        const InetOutcome out = call.Run();
+        EXPECT_EQ(out.result, errInetUrlAccess);
+        EXPECT_EQ(out.body, "");
+        ASSERT_FALSE(out.lines.empty());
+        EXPECT_EQ(out.lines.back(), "Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + c.leaves);
+        const auto requests = secure.Requests();
+        ASSERT_EQ(requests.size(), 1u) << "nothing sent over plain HTTP, nothing fetched after the hop";
+        EXPECT_EQ(requests[0].scheme, "https");
+        EXPECT_TRUE(other.Requests().empty()) << "nothing sent to the other server";
+    }
+}

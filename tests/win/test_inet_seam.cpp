@@ -26,14 +26,15 @@ struct Fake {
     std::deque<DWORD> selections;          // InternetErrorDlg answers
     std::deque<std::optional<std::string>> statuses; // per status query; none: the query fails
     std::optional<std::string> length;     // the Content-Length query
-    std::deque<std::string> chunks;        // each available at once; then a read of 0 bytes...
-    bool availableFails = false;
+    std::deque<std::string> chunks;        // each arrives at once ("": a pause); then the end...
+    bool availableFails = false, arrivedFails = false;
+    bool stalls = false;                   // the wait for data lasts until the request is closed
+    DWORD receiveTimeout = 0;              // what the request's time-out query answers
     bool readFailsAtEnd = false, readThrows = false; // ...or a failed or throwing read
     char queryFailsFor = 0;                // security-flag queries fail on handles starting with this letter
     bool optionsThrow = false;
     DWORD securityFlags = 0x100;           // what a working query answers
-    std::string url;                       // where the answer came from; empty: https://<server>/
-    bool urlFails = false;
+    std::deque<std::string> locations;     // the Location of each redirect, in order
     DWORD lastError = 5;
     const char *systemText = "Zugriff verweigert.\r\n"; // null: FormatMessageA has none
 
@@ -53,6 +54,7 @@ struct Fake {
     std::string Name(HINTERNET h) { return names.count(h) ? names[h] : "?"; }
 };
 Fake *g = nullptr;
+HANDLE g_requestClosed = nullptr; // set when a request handle is closed
 
 std::string Text(LPCSTR s) { return s ? "'" + std::string(s) + "'" : "null"; }
 std::string Hex(DWORD v) {
@@ -78,19 +80,11 @@ const ImpApiINet::TWinINetApi kFake = {
     },
     .InternetQueryOptionA = [](HINTERNET h, DWORD option, LPVOID buffer, LPDWORD length) -> BOOL {
         g->calls.push_back("query " + g->Name(h) + " " + std::to_string(option));
-        if (option == INTERNET_OPTION_URL) {
-            const std::string url = g->url.empty() ? "https://" + g->server + "/" : g->url;
-            if (g->urlFails)
-                return FALSE;
-            if (*length <= url.size()) {
-                *length = static_cast<DWORD>(url.size() + 1);
-                return FALSE;
-            }
-            std::memcpy(buffer, url.c_str(), url.size() + 1);
-            *length = static_cast<DWORD>(url.size());
+        EXPECT_EQ(*length, 4u);
+        if (option == INTERNET_OPTION_RECEIVE_TIMEOUT) {
+            *static_cast<DWORD *>(buffer) = g->receiveTimeout;
             return TRUE;
         }
-        EXPECT_EQ(*length, 4u);
         if (g->queryFailsFor == g->Name(h)[0])
             return FALSE;
         *static_cast<DWORD *>(buffer) = g->securityFlags;
@@ -132,9 +126,22 @@ const ImpApiINet::TWinINetApi kFake = {
         return selection;
     },
     .HttpQueryInfoA = [](HINTERNET r, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index) -> BOOL {
-        EXPECT_EQ(*length, 32u);
         EXPECT_EQ(*index, 0u);
         g->calls.push_back("info " + g->Name(r) + " " + std::to_string(level));
+        if (level == HTTP_QUERY_LOCATION) {
+            if (g->locations.empty())
+                return FALSE;
+            const std::string location = g->locations.front();
+            if (*length <= location.size()) {
+                *length = static_cast<DWORD>(location.size() + 1);
+                return FALSE;
+            }
+            g->locations.pop_front();
+            std::memcpy(buffer, location.c_str(), location.size() + 1);
+            *length = static_cast<DWORD>(location.size());
+            return TRUE;
+        }
+        EXPECT_EQ(*length, 32u);
         std::optional<std::string> value = g->length;
         if (level == HTTP_QUERY_STATUS_CODE) {
             value = g->statuses.empty() ? std::optional<std::string>("200") : g->statuses.front();
@@ -149,6 +156,11 @@ const ImpApiINet::TWinINetApi kFake = {
     },
     .InternetQueryDataAvailable = [](HINTERNET r, LPDWORD available, DWORD flags, DWORD_PTR context) -> BOOL {
         g->calls.push_back("avail " + g->Name(r) + " " + std::to_string(flags) + " " + std::to_string(context));
+        if (g->stalls) {
+            // Until someone closes the request (at most 10 s: the test fails then).
+            EXPECT_EQ(WaitForSingleObject(g_requestClosed, 10000), WAIT_OBJECT_0);
+            return FALSE;
+        }
         *available = g->chunks.empty() ? 0 : static_cast<DWORD>(g->chunks.front().size());
         return !g->availableFails;
     },
@@ -169,8 +181,27 @@ const ImpApiINet::TWinINetApi kFake = {
             g->chunks.pop_front();
         return TRUE;
     },
+    .InternetReadFileExA = [](HINTERNET r, LPINTERNET_BUFFERSA buffers, DWORD flags, DWORD_PTR context) -> BOOL {
+        EXPECT_EQ(buffers->dwStructSize, sizeof *buffers);
+        EXPECT_EQ(flags, static_cast<DWORD>(IRF_NO_WAIT));
+        EXPECT_EQ(context, 0u);
+        g->calls.push_back("arrived " + g->Name(r) + " " + std::to_string(buffers->dwBufferLength));
+        std::string arrived;
+        if (!g->chunks.empty()) {
+            std::string &chunk = g->chunks.front();
+            arrived = chunk.substr(0, buffers->dwBufferLength);
+            chunk.erase(0, arrived.size());
+            if (chunk.empty())
+                g->chunks.pop_front();
+        }
+        std::memcpy(buffers->lpvBuffer, arrived.data(), arrived.size());
+        buffers->dwBufferLength = static_cast<DWORD>(arrived.size());
+        return !g->arrivedFails;
+    },
     .InternetCloseHandle = [](HINTERNET h) -> BOOL {
         g->calls.push_back("close " + g->Name(h));
+        if (g->Name(h)[0] == 'R')
+            SetEvent(g_requestClosed);
         return TRUE;
     },
     .GetLastError = []() -> DWORD { return g->lastError; },
@@ -197,6 +228,7 @@ protected:
     void SetUp() override {
         InetTest::SetUp();
         g = &fake;
+        g_requestClosed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         WinINet = kFake;
         call.server = "portal.example";
         call.timeoutSec = 0;
@@ -204,6 +236,7 @@ protected:
     }
     void TearDown() override {
         WinINet = ImpApiINet::RealWinINet();
+        CloseHandle(g_requestClosed);
         g = nullptr;
         InetTest::TearDown();
     }
@@ -229,6 +262,11 @@ template <class... V> std::vector<std::string> Join(const V &...parts) {
     return out;
 }
 using Lines = std::vector<std::string>;
+// The reading of two pieces of 4 bytes: the receive time-out, then each
+// piece after a wait that saw it, then the end: the wait sees nothing, the
+// read that confirms the end.
+const Lines kEnd2x4 = {"query R1 6",    "avail R1 0 0", "read R1 4", "avail R1 0 0", "read R1 4",
+                       "avail R1 0 0",  "read R1 1",    "close R1",  "close C1",     "close S"};
 
 } // namespace
 
@@ -248,11 +286,9 @@ TEST_F(InetSeam, EveryCallWithItsArgumentsAndTheClosingOrder) {
     EXPECT_EQ(fake.calls, Join(Lines{"open 'VEKT-ImportApi' 0 null null 0"}, Options("S"),
                                Lines{"connect S 'portal.example' 443 'u' 'p' 3 0 0"}, Options("C1"),
                                Lines{"request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] "
-                                     "0x84800000 0"},
+                                     "0x84A00000 0"},
                                Options("R1"),
-                               Lines{"send R1 'X-A: 1\r\n' 8 'a=1' 3", "info R1 19", "query R1 34", "info R1 5",
-                                     "avail R1 0 0", "read R1 4", "avail R1 0 0", "read R1 4", "avail R1 0 0",
-                                     "read R1 1", "close R1", "close C1", "close S"}));
+                               Lines{"send R1 'X-A: 1\r\n' 8 'a=1' 3", "info R1 19", "info R1 5"}, kEnd2x4));
 }
 
 TEST_F(InetSeam, WithoutTimeOutOnlyTheSessionGetsTheRevocationFlag) {
@@ -265,7 +301,7 @@ TEST_F(InetSeam, WithoutTimeOutOnlyTheSessionGetsTheRevocationFlag) {
                   (Lines{"open 'VEKT-ImportApi' 0 null null 0", "query S 31", "set S 31 0x180",
                          "connect S 'portal.example' 80 '' '' 3 0 0",
                          "request C1 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
-                         "send R1 '' 0 '' 0", "info R1 19", "info R1 5", "avail R1 0 0", "read R1 4",
+                         "send R1 '' 0 '' 0", "info R1 19", "info R1 5", "query R1 6", "avail R1 0 0", "read R1 4",
                          "avail R1 0 0", "read R1 1", "close R1", "close C1", "close S"}))
             << timeout;
     }
@@ -403,8 +439,8 @@ TEST_F(InetSeam, ProxyPromptAnswers) {
               (Lines{"prompt desktop R1 12014 3 null", "close R1", "close C1",
                      "connect S 'portal.example' 80 '' '' 3 0 0",
                      "request C2 'POST' '/Webservice/vekt.aspx' null null ['text/plain' null] 0x84000000 0",
-                     "send R2 '' 0 '' 0", "info R2 19", "info R2 5", "avail R2 0 0", "read R2 2", "avail R2 0 0",
-                     "read R2 1", "close R2", "close C2", "close S"}));
+                     "send R2 '' 0 '' 0", "info R2 19", "info R2 5", "query R2 6", "avail R2 0 0", "read R2 2",
+                     "avail R2 0 0", "read R2 1", "close R2", "close C2", "close S"}));
 
     // Any other answer: the code stays -1001, without a line.
     fake = Fake{.selections = {ERROR_CANCELLED}, .statuses = {"407"}};
@@ -547,69 +583,119 @@ TEST_F(InetSeam, WithoutPromptsNoPlatformDialog) {
     EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
 }
 
-// Each read asks for what has arrived, at most 65,535 bytes; each piece ticks.
-TEST_F(InetSeam, ReadsAskForWhatIsAvailable) {
-    fake.chunks = {"a", std::string(100000, 'b'), "cc"};
+// A slow link is read in the pieces a wait saw; once a wait or a read saw
+// 8 KiB of an answer of announced length, the link keeps up and each read
+// takes what has arrived, at most 65,535 bytes, without asking first, until
+// one brings less. Each piece ticks.
+TEST_F(InetSeam, ReadsTakeWhatHasArrived) {
+    fake.length = "100003";
+    fake.chunks = {"a", std::string(100000, 'b'), "", "cc"};
     InetOutcome out = call.Run();
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.body, "a" + std::string(100000, 'b') + "cc");
     EXPECT_EQ(out.ticks, 2 + 4);
-    EXPECT_EQ(CallsFrom("avail"), (Lines{"avail R1 0 0", "read R1 1", "avail R1 0 0", "read R1 65535", "avail R1 0 0",
-                                         "read R1 34465", "avail R1 0 0", "read R1 2", "avail R1 0 0", "read R1 1",
-                                         "close R1", "close C1", "close S"}));
-    // A query that fails ends the body like a failed read.
+    EXPECT_EQ(CallsFrom("query R1 6"),
+              (Lines{"query R1 6", "avail R1 0 0", "read R1 1", "avail R1 0 0", "read R1 65535", "arrived R1 65535",
+                     "arrived R1 65535", "avail R1 0 0", "read R1 2", "avail R1 0 0", "read R1 1", "close R1",
+                     "close C1", "close S"}));
+    // A read or a wait that fails ends the body like the confirming read's failure.
+    for (bool Fake::*fails : {&Fake::arrivedFails, &Fake::availableFails}) {
+        fake = Fake{.length = "10004"};
+        fake.chunks = {std::string(10000, 'x'), "more"};
+        fake.*fails = true;
+        out = call.Run();
+        EXPECT_EQ(out.result, errInetIncomplete);
+        EXPECT_EQ(out.body.size(), fails == &Fake::arrivedFails ? 10000u : 0u);
+    }
+    // Without an announced length every piece is read after a wait.
     fake = Fake{};
-    fake.chunks = {"body"};
-    fake.availableFails = true;
-    out = call.Run();
-    EXPECT_EQ(out.result, errInetIncomplete);
-    EXPECT_EQ(CallsFrom("read"), Lines{});
+    fake.chunks = {std::string(10000, 'x'), "more"};
+    EXPECT_EQ(call.Run().result, 0);
+    EXPECT_EQ(CallsFrom("arrived"), Lines{});
 }
 
-// Over HTTPS an answer counts only when it came over HTTPS from the server
-// asked, on its port: the platform follows redirects by itself.
-TEST_F(InetSeam, AnswersFromAnotherPlaceThanTheSecureServerAreRefused) {
+// A link that stalls while the platform's wait ignores its receive time-out:
+// a second after the time-out the request is closed, which ends the wait; it
+// is not closed twice.
+TEST_F(InetSeam, AStalledWaitEndsAfterTheReceiveTimeOut) {
+    fake.chunks = {};
+    fake.stalls = true;
+    fake.receiveTimeout = 1000;
+    const InetOutcome out = call.Run();
+    EXPECT_EQ(out.result, errInetIncomplete);
+    EXPECT_EQ(out.lines, Lines{"Fehler bei Download: Die angeforderte Datei wurde nur unvollst\xE4ndig geladen (0 Bytes geladen)"});
+    EXPECT_EQ(CallsFrom("query R1 6"), (Lines{"query R1 6", "avail R1 0 0", "close R1", "close C1", "close S"}));
+    EXPECT_EQ(out.ticks, 2);
+}
+
+// Over HTTPS the request follows a redirect only within the configured server,
+// on port 443, and checks each hop before anything is sent there: a 301, 302
+// or 303 fetches with GET, a 307 or 308 repeats the request.
+TEST_F(InetSeam, RedirectsAreFollowedOnlyWithinTheSecureServer) {
     call.secure = true;
-    const std::string longPath = "https://portal.example/" + std::string(3000, 'p');
+    call.body = "a=1";
+    const std::string longPath = "/" + std::string(3000, 'p');
     const struct {
-        std::string url;
-        bool stored;
+        const char *status;
+        std::string location, next; // next: the object fetched, "": refused
+        std::string url = "";       // the refused hop as the line names it: the location
     } cases[] = {
-        {"https://portal.example/Webservice/vekt.aspx", true},
-        {"HTTPS://Portal.Example:443/other?x", true},
-        {"https://portal.example", true},
-        {longPath, true},
-        {"http://portal.example/Webservice/vekt.aspx", false},
-        {"https://portal.example:8443/", false},
-        {"https://other.example/", false},
-        {"https://portal.example.other/", false},
-        {"https://user@portal.example/", false},
-        {"https:/portal.example/", false},
+        {"302", "https://portal.example/Webservice/other.aspx", "/Webservice/other.aspx"},
+        {"301", "HTTPS://Portal.Example:443/other?x#part", "/other?x"},
+        {"303", "/absolute", "/absolute"},
+        {"302", "relative", "/Webservice/relative"},
+        {"302", "?page=2", "/Webservice/vekt.aspx?page=2"},
+        {"307", "https://portal.example" + longPath, longPath},
+        {"308", "https://portal.example", "/"},
+        {"302", "http://portal.example/Webservice/vekt.aspx", ""},
+        {"307", "https://portal.example:8443/", ""},
+        {"302", "https://other.example/", ""},
+        {"302", "https://portal.example.other/", ""},
+        {"302", "https://user@portal.example/", ""},
+        {"302", "//other.example/x", "", "https://other.example/x"},
+        {"302", "https:/portal.example/", ""},
     };
     for (const auto &c : cases) {
-        fake = Fake{};
-        fake.url = c.url;
+        SCOPED_TRACE(c.location);
+        fake = Fake{.statuses = {c.status, "200"}, .locations = {c.location}};
         fake.chunks = {"body"};
         const InetOutcome out = call.Run();
-        EXPECT_EQ(out.result, c.stored ? 0 : errInetUrlAccess) << c.url;
-        EXPECT_EQ(out.body, c.stored ? "body" : "") << c.url;
-        EXPECT_EQ(out.lines, c.stored ? Lines{}
-                                      : Lines{"Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " + c.url});
-        if (!c.stored) {
-            EXPECT_EQ(CallsFrom("close"), (Lines{"close R1", "close C1", "close S"}));
+        const Lines sends = CallsFrom("send");
+        if (c.next.empty()) {
+            EXPECT_EQ(out.result, errInetUrlAccess);
+            EXPECT_EQ(out.body, "");
+            EXPECT_EQ(out.lines, Lines{"Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): " +
+                                       (c.url.empty() ? c.location : c.url)});
+            EXPECT_EQ(CallsFrom("info R1 33"), (Lines{"info R1 33", "close R1", "close C1", "close S"}));
+            continue;
         }
+        EXPECT_EQ(out.result, 0);
+        EXPECT_EQ(out.body, "body");
+        const bool again = c.status[2] == '7' || c.status[2] == '8';
+        EXPECT_EQ(CallsFrom("close R1").at(3), "request C2 '" + std::string(again ? "POST" : "GET") + "' '" + c.next +
+                                                  "' null null ['text/plain' null] 0x84A00000 0");
+        EXPECT_EQ(CallsFrom("send R2").at(0), again ? "send R2 '' 0 'a=1' 3" : "send R2 '' 0 '' 0");
     }
-    // Where the answer came from is unknown: refused too.
-    fake = Fake{.urlFails = true};
+    // Eleven hops within the server are one too many.
+    fake = Fake{};
+    for (int hop = 0; hop <= 11; ++hop) {
+        fake.statuses.push_back("302");
+        fake.locations.push_back("/hop" + std::to_string(hop));
+    }
     InetOutcome out = call.Run();
     EXPECT_EQ(out.result, errInetUrlAccess);
-    EXPECT_EQ(out.lines, Lines{"Weiterleitung abgelehnt (nicht HTTPS oder anderer Server): "});
-    // Plain HTTP was asked for: nothing to keep.
-    call.secure = false;
-    fake = Fake{};
-    fake.url = "http://elsewhere/";
-    fake.chunks = {"body"};
+    EXPECT_EQ(out.lines, Lines{"HTTP-Fehler: 302"});
+    EXPECT_EQ(fake.requests, 11);
+    // A redirect that names no target is the answer, as the platform leaves it.
+    fake = Fake{.statuses = {"302"}};
+    fake.chunks = {"moved"};
     out = call.Run();
     EXPECT_EQ(out.result, 0);
-    EXPECT_EQ(CallsFrom("query R1"), Lines{});
+    EXPECT_EQ(out.body, "moved");
+    // Plain HTTP leaves redirects to the platform.
+    call.secure = false;
+    fake = Fake{.statuses = {"302"}, .locations = {"http://elsewhere/"}};
+    fake.chunks = {"body"};
+    EXPECT_EQ(call.Run().result, 0);
+    EXPECT_EQ(CallsFrom("info R1 33"), Lines{});
 }
