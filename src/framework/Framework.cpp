@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 
+#include "base/DpiUnaware.h"
 #include "framework/Forms.h"
 
 namespace Framework {
@@ -81,6 +83,30 @@ std::string WithFullStop(std::string Message) {
 }
 
 namespace {
+// The scope of the message box being made: the thread's own context comes
+// back with the first message of the box's modal loop, which the loop hands
+// to the message filter outside any window procedure.
+constinit DpiUnaware *g_boxScope = nullptr;
+
+LRESULT CALLBACK RestoreContextInTheLoop(int Code, WPARAM WParam, LPARAM LParam) {
+    if (Code == MSGF_DIALOGBOX && g_boxScope)
+        std::exchange(g_boxScope, nullptr)->Restore();
+    return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+} // namespace
+
+int ShowMessageBox(const std::string &Text, const char *Caption, UINT Type) {
+    DpiUnaware unaware;
+    DpiUnaware *outer = std::exchange(g_boxScope, &unaware);
+    HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, RestoreContextInTheLoop, nullptr, GetCurrentThreadId());
+    const int result = MessageBoxA(nullptr, Text.c_str(), Caption, Type);
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    g_boxScope = outer;
+    return result;
+}
+
+namespace {
 // The host application's name, as the title of the error message box.
 std::string ApplicationTitle() {
     char path[MAX_PATH];
@@ -106,8 +132,8 @@ void HandleException() noexcept {
         // The box takes the focus; it goes back to where it was (the field
         // whose check failed, say), as the system does not always restore it.
         HWND focus = GetFocus();
-        MessageBoxA(nullptr, WithFullStop(std::move(message)).c_str(), ApplicationTitle().c_str(),
-                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        ShowMessageBox(WithFullStop(std::move(message)), ApplicationTitle().c_str(),
+                       MB_OK | MB_ICONERROR | MB_TASKMODAL);
         if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus) && GetFocus() != focus)
             SetFocus(focus);
     } catch (...) {
@@ -125,6 +151,17 @@ void ProcessMessage(MSG &Msg) noexcept {
     } catch (...) {
         HandleException();
     }
+}
+
+void NameWindow(HWND Window, const std::string &Name) noexcept {
+    if (ATOM atom = Name.empty() ? 0 : AddAtomA(Name.c_str()))
+        if (!SetPropA(Window, NameProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom))))
+            DeleteAtom(atom);
+}
+
+void UnnameWindow(HWND Window) noexcept {
+    if (HANDLE atom = RemovePropA(Window, NameProperty))
+        DeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(atom)));
 }
 
 void WipeEditWindow(HWND Edit) noexcept {

@@ -11,6 +11,7 @@
 #include "base/Locale.h"
 #include "core/Texts.h"
 #include "base/Handles.h"
+#include "framework/Framework.h"
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 #include "core/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
@@ -342,8 +343,8 @@ void ReportPortalError(const TResponseSink &answer, bool noMessageBoxes) {
     if (error.Message.empty())
         return;
     if (!noMessageBoxes)
-        MessageBoxA(nullptr, ("Fehlermeldung von tolva:\r\n\r\n" + error.Message).c_str(), "Fehler",
-                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        Framework::ShowMessageBox("Fehlermeldung von tolva:\r\n\r\n" + error.Message, "Fehler",
+                                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
 }
 
