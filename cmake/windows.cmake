@@ -16,12 +16,13 @@ set(IMPAPI_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_link_options(-fstack-protector-strong)
 
 # The layers above the core, each on the ones below it (README, "Reading the code").
-# The small Windows base: the handle template, the scope guard, the user's collation.
+# The small Windows base: the handle template, the scope guard, the user's collation, the
+# DPI-unaware scope.
 impapi_layer(impapi_base base ON impapi_core)
 # The window framework. Forms, controls and standard controls know each other
 # (a form owns controls, a control finds its form); they are one library, and
 # what stands above sees only these headers.
-impapi_layer(impapi_framework framework ON impapi_base LINK user32 gdi32)
+impapi_layer(impapi_framework framework ON impapi_base LINK user32 gdi32 comctl32)
 impapi_layer(impapi_controls controls ON impapi_framework)
 impapi_layer(impapi_dialogs dialogs ON impapi_controls LINK shell32)
 # The transport: on the core and the base only. It reports through an

@@ -24,14 +24,16 @@ void PlainField(TComponent &c) {
 }
 
 constexpr TControlDef Controls[] = {
+    // Each field right after its label in window order: screen readers name a
+    // field by the label before it.
     {.Create = Field<&D::Label1>, .Name = "Label1", .Left = 16, .Top = 33, .Width = 152, .Height = 13,
      .Caption = "Benutzerkennung (tolva-Portal)"},
+    {.Create = Field<&D::eUser>, .Name = "eUser", .Left = 16, .Top = 48, .Width = 161, .Height = 15,
+     .TabOrder = 0, .MaxLength = MaxHostText, .More = PlainField},
     {.Create = Field<&D::btnOK>, .Name = "btnOK", .Left = 190, .Top = 155, .Width = 75, .Height = 25,
      .Caption = "OK", .TabOrder = 3, .Default = true, .ModalResult = mrOk},
     {.Create = Field<&D::btnCancel>, .Name = "btnCancel", .Left = 104, .Top = 155, .Width = 75, .Height = 25,
      .Caption = "Abbrechen", .TabOrder = 2, .Cancel = true, .ModalResult = mrCancel},
-    {.Create = Field<&D::eUser>, .Name = "eUser", .Left = 16, .Top = 48, .Width = 161, .Height = 15,
-     .TabOrder = 0, .MaxLength = MaxHostText, .More = PlainField},
     {.Create = Field<&D::Label2>, .Name = "Label2", .Left = 16, .Top = 73, .Width = 118, .Height = 13,
      .Caption = "Passwort (tolva-Portal) *"},
     {.Create = Field<&D::ePassword>, .Name = "ePassword", .Left = 16, .Top = 88, .Width = 161, .Height = 15,

@@ -6,14 +6,16 @@
 namespace {
 using D = TImpApiPwDlg;
 constexpr TControlDef Controls[] = {
+    // Each field right after its label in window order: screen readers name a
+    // field by the label before it.
     {.Create = Field<&D::Label1>, .Name = "Label1", .Left = 16, .Top = 16, .Width = 290, .Height = 13,
      .Caption = "Bitte geben Sie das Zugangs-Password zur Benutzerkennung"},
+    {.Create = Field<&D::ePasswort>, .Name = "ePasswort", .Left = 16, .Top = 56, .Width = 201, .Height = 21,
+     .TabOrder = 0, .PasswordChar = '*', .OnEvent = Handler<&D::ePasswortChange>},
     {.Create = Field<&D::btnOk>, .Name = "btnOk", .Left = 232, .Top = 112, .Width = 75, .Height = 25,
      .Caption = "Ok", .TabOrder = 1, .Enabled = false, .Default = true, .ModalResult = mrOk},
     {.Create = Field<&D::btnCancel>, .Name = "btnCancel", .Left = 144, .Top = 112, .Width = 75, .Height = 25,
      .Caption = "Abbrechen", .TabOrder = 2, .ModalResult = mrCancel},
-    {.Create = Field<&D::ePasswort>, .Name = "ePasswort", .Left = 16, .Top = 56, .Width = 201, .Height = 21,
-     .TabOrder = 0, .PasswordChar = '*', .OnEvent = Handler<&D::ePasswortChange>},
     {.Create = Field<&D::lbInfotext>, .Name = "lbInfotext", .Left = 16, .Top = 32, .Width = 43, .Height = 13,
      .Caption = "lbInfotext"},
 };

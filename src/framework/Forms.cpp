@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/HostBarrier.h"
+#include "base/DpiUnaware.h"
 #include "framework/Framework.h"
 #include "framework/StdCtrls.h"
 
@@ -105,6 +106,7 @@ void TForm::SetClientSize(int Width, int Height) {
     clientWidth_ = Width;
     clientHeight_ = Height;
     if (HandleAllocated()) {
+        const DpiUnaware unaware;
         TCreateParams p;
         CreateParams(p);
         SetWindowPos(Handle(), nullptr, 0, 0, p.Width, p.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

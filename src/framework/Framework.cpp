@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "base/HostBarrier.h"
+#include "base/DpiUnaware.h"
 #include "framework/Forms.h"
 
 namespace Framework {
@@ -82,6 +84,33 @@ std::string WithFullStop(std::string Message) {
 }
 
 namespace {
+// The scope of the message box being made: the thread's own context comes
+// back with the first message of the box's modal loop, which the loop hands
+// to the message filter outside any window procedure.
+constinit DpiUnaware *g_boxScope = nullptr;
+
+LRESULT CALLBACK RestoreContextInTheLoop(int Code, WPARAM WParam, LPARAM LParam) {
+    if (Code == MSGF_DIALOGBOX && g_boxScope)
+        std::exchange(g_boxScope, nullptr)->Restore();
+    return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+} // namespace
+
+int ShowMessageBox(const std::string &Text, const char *Caption, UINT Type) {
+    DpiUnaware unaware;
+    DpiUnaware *outer = std::exchange(g_boxScope, &unaware);
+    HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, RestoreContextInTheLoop, nullptr, GetCurrentThreadId());
+    // The box's loop serves the host's messages: what the host raises there
+    // is kept and the box closed; the caller's modal loop or run ends with it.
+    int result = 0;
+    HostBarrier::GuardBox([&] { result = MessageBoxA(nullptr, Text.c_str(), Caption, Type); });
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    g_boxScope = outer;
+    return result;
+}
+
+namespace {
 // The host application's name, as the title of the error message box.
 std::string ApplicationTitle() {
     char path[MAX_PATH];
@@ -106,12 +135,9 @@ void HandleException() noexcept {
         }
         // The box takes the focus; it goes back to where it was (the field
         // whose check failed, say), as the system does not always restore it.
-        // Its loop serves the host's messages: what the host raises there is
-        // kept, and the modal loop around ends with it.
         HWND focus = GetFocus();
-        const std::string text = WithFullStop(std::move(message)), title = ApplicationTitle();
-        HostBarrier::GuardBox(
-            [&] { MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL); });
+        ShowMessageBox(WithFullStop(std::move(message)), ApplicationTitle().c_str(),
+                       MB_OK | MB_ICONERROR | MB_TASKMODAL);
         if (focus && IsWindow(focus) && IsWindowVisible(focus) && IsWindowEnabled(focus) && GetFocus() != focus)
             SetFocus(focus);
     } catch (...) {
@@ -129,6 +155,17 @@ void ProcessMessage(MSG &Msg) noexcept {
     } catch (...) {
         HandleException();
     }
+}
+
+void NameWindow(HWND Window, const std::string &Name) noexcept {
+    if (ATOM atom = Name.empty() ? 0 : AddAtomA(Name.c_str()))
+        if (!SetPropA(Window, NameProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom))))
+            DeleteAtom(atom);
+}
+
+void UnnameWindow(HWND Window) noexcept {
+    if (HANDLE atom = RemovePropA(Window, NameProperty))
+        DeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(atom)));
 }
 
 void WipeEditWindow(HWND Edit) noexcept {

@@ -51,6 +51,10 @@ public:
 // The text the error message box shows: the message, plus a full stop when its
 // last byte sorts after '.'.
 std::string WithFullStop(std::string Message);
+// MessageBoxA without owner: the box is made DPI-unaware like the plug-in's
+// other windows, and its modal loop runs in the thread's own context, since it
+// serves the host's windows and timers.
+int ShowMessageBox(const std::string &Text, const char *Caption, UINT Type);
 // Call only inside a catch block: shows the caught exception's message in the
 // error message box. Never throws.
 void HandleException() noexcept;
@@ -59,6 +63,14 @@ void HandleException() noexcept;
 // translation and dispatch. An exception from the navigation goes to the error
 // message box.
 void ProcessMessage(MSG &Msg) noexcept;
+
+// The window property that names a framework window after its component: a
+// local atom of the component's Name. Tests and tools find a control by it,
+// whatever its place, class or text.
+inline constexpr char NameProperty[] = "ImpApi_tolva.Name";
+void NameWindow(HWND Window, const std::string &Name) noexcept;
+// Takes the name off again (the window is being destroyed).
+void UnnameWindow(HWND Window) noexcept;
 
 // Overwrites an edit window's text in its own buffer (same length, so in
 // place), empties its undo buffer, then empties the text.

@@ -1,5 +1,8 @@
 #include "framework/StdCtrls.h"
 
+#include <commctrl.h>
+
+#include "base/DpiUnaware.h"
 #include "framework/Framework.h"
 
 // ---- TLabel
@@ -198,6 +201,17 @@ void TPanel::CreateParams(TCreateParams &Params) {
     TWinControl::CreateParams(Params);
     Params.Kind = "Panel";
     Params.Style |= WS_CLIPCHILDREN;
+    if (ProgressRole) {
+        const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&classes);
+        Params.SystemClass = PROGRESS_CLASSA;
+        Params.Subclass = true;
+    }
+}
+
+void TPanel::SetProgress(int Percent) {
+    if (ProgressRole && HandleAllocated())
+        SendMessageA(Handle(), PBM_SETPOS, Percent, 0);
 }
 
 void TPanel::Paint(HDC DC, const RECT &Client) {
@@ -250,6 +264,8 @@ void TTimer::Update() {
         return;
     }
     if (!window_) {
+        // Its ticks then run in the context of the windows they move.
+        const DpiUnaware unaware;
         auto cls = Framework::RegisterWindowClass("Timer", nullptr, TimerWindowProc);
         window_.reset(CreateWindowExA(0, cls.Name, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Framework::Instance(),
                                       nullptr));

@@ -80,6 +80,12 @@ public:
     explicit TPanel(TComponent *Owner);
     TBevelCut BevelOuter = bvRaised;
     void ApplyDef(const TControlDef &Def, TForm &Form) override;
+    // A panel that is the trough of a progress bar: its window is a real
+    // progress control (painted as the panel), so that accessibility clients
+    // report a progress bar and its position. Set it before the window exists.
+    bool ProgressRole = false;
+    // The position the progress control reports, 0 to 100.
+    void SetProgress(int Percent);
 
 protected:
     void CreateParams(TCreateParams &Params) override;

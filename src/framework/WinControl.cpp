@@ -6,6 +6,7 @@
 #include <climits>
 #include <new>
 
+#include "base/DpiUnaware.h"
 #include "framework/Forms.h"
 #include "framework/Framework.h"
 
@@ -22,8 +23,11 @@ TWinControl *TWinControl::OwningForm() const {
     return form != this ? form : nullptr;
 }
 
+// The plug-in's windows are made in the DPI-unaware context whatever the host
+// declared (DpiUnaware.h): their layouts are in 96-dpi pixels.
 HWND TWinControl::Handle() {
     if (!handle_) {
+        const DpiUnaware unaware;
         if (Parent())
             Parent()->HandleNeeded(); // creates this one as well
         if (!handle_)
@@ -132,14 +136,26 @@ void TWinControl::CreateParams(TCreateParams &Params) {
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams &Params) {
-    auto cls = Framework::RegisterWindowClass(Params.Kind, Params.SystemClass, WindowProc, Params.ClassStyle);
-    defaultProc_ = cls.DefaultProc;
-    creating_ = this;
-    HWND window = CreateWindowExA(Params.ExStyle, cls.Name, Params.Caption->c_str(), Params.Style, Params.X, Params.Y,
+    const char *className = Params.SystemClass;
+    subclassed_ = Params.Subclass;
+    if (!subclassed_) {
+        auto cls = Framework::RegisterWindowClass(Params.Kind, Params.SystemClass, WindowProc, Params.ClassStyle);
+        className = cls.Name;
+        defaultProc_ = cls.DefaultProc;
+        creating_ = this;
+    }
+    HWND window = CreateWindowExA(Params.ExStyle, className, Params.Caption->c_str(), Params.Style, Params.X, Params.Y,
                                   Params.Width, Params.Height, Params.WndParent, nullptr, Framework::Instance(), nullptr);
     creating_ = nullptr;
     if (!window)
         throw Framework::Exception(std::string("cannot create the window ") + Name);
+    if (subclassed_) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        handle_.reset(window);
+        defaultProc_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
+    }
+    Framework::NameWindow(window, Name);
 }
 
 void TWinControl::CreateWnd() {
@@ -211,6 +227,7 @@ void TWinControl::VisibleChanged() {
 }
 
 void TWinControl::BoundsChanged() {
+    const DpiUnaware unaware;
     if (handle_)
         SetWindowPos(handle_.get(), nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
 }

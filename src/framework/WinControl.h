@@ -27,6 +27,10 @@ struct TCreateParams {
     int X = 0, Y = 0, Width = 0, Height = 0;
     HWND WndParent = nullptr;
     SecretText Caption; // it may be a password
+    // The window is of SystemClass itself, subclassed instead of superclassed:
+    // it lends its class name and messages (what accessibility clients know a
+    // control by) and paints as an own class does.
+    bool Subclass = false;
 };
 
 class TWinControl : public TControl {
@@ -137,6 +141,7 @@ private:
 
     UniqueWindow handle_;
     WNDPROC defaultProc_ = DefWindowProcA;
+    bool subclassed_ = false;
     std::vector<TControl *> children_;
     UniqueBrush brush_;
     TColor brushColor_ = clDefault;

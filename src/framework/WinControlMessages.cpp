@@ -7,10 +7,14 @@
 #include "framework/Framework.h"
 
 TWinControl *TWinControl::FindControl(HWND Window) {
-    if (!Window || GetClassLongPtrA(Window, GCLP_HMODULE) != reinterpret_cast<ULONG_PTR>(Framework::Instance()) ||
-        GetClassLongPtrA(Window, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(&WindowProc))
+    if (!Window)
         return nullptr;
-    return reinterpret_cast<TWinControl *>(GetWindowLongPtrA(Window, GWLP_USERDATA));
+    // A window of our classes, or a system class's window we subclassed.
+    const auto proc = reinterpret_cast<ULONG_PTR>(&WindowProc);
+    const bool ours = (GetClassLongPtrA(Window, GCLP_HMODULE) == reinterpret_cast<ULONG_PTR>(Framework::Instance()) &&
+                       GetClassLongPtrA(Window, GCLP_WNDPROC) == proc) ||
+                      static_cast<ULONG_PTR>(GetWindowLongPtrA(Window, GWLP_WNDPROC)) == proc;
+    return ours ? reinterpret_cast<TWinControl *>(GetWindowLongPtrA(Window, GWLP_USERDATA)) : nullptr;
 }
 
 LRESULT CALLBACK TWinControl::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -31,6 +35,7 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND Window, UINT Msg, WPARAM WParam, L
     }
     --c->dispatchDepth_;
     if (Msg == WM_NCDESTROY) {
+        Framework::UnnameWindow(Window);
         SetWindowLongPtrA(Window, GWLP_USERDATA, 0);
         c->handle_.release();
     }
@@ -138,10 +143,10 @@ bool TWinControl::ReflectedMessage(TMessage &m) {
     return true;
 }
 
-// Windows of an own class paint their background and then themselves; a
-// superclassed system class paints as the system does.
+// Windows of an own class or a subclassed system class paint their background
+// and then themselves; a superclassed system class paints as the system does.
 bool TWinControl::OwnClassPaintMessage(TMessage &m) {
-    if (defaultProc_ != DefWindowProcA)
+    if (defaultProc_ != DefWindowProcA && !subclassed_)
         return false;
     RECT r;
     GetClientRect(handle_.get(), &r);

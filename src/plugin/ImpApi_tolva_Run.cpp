@@ -9,6 +9,7 @@
 #include "dialogs/ImpApi_tolva_DpNr_Dlg.h"
 #include "base/Locale.h"
 #include "core/Texts.h"
+#include "framework/Framework.h"
 #include "dialogs/ImpApi_tolva_PwDlg.h"
 #include "core/AnswerScan.h"
 #include "plugin/ImpApiMain.h"
@@ -141,8 +142,9 @@ void ReportPortalError(const TResponseSink &answer, bool noMessageBoxes) {
     // The box's loop serves the host's messages: what the host raises there
     // ends the run.
     if (!noMessageBoxes) {
-        const std::string text = "Fehlermeldung von tolva:\r\n\r\n" + error.Message;
-        HostBarrier::CallBox([&] { MessageBoxA(nullptr, text.c_str(), "Fehler", MB_OK | MB_ICONERROR | MB_TASKMODAL); });
+        Framework::ShowMessageBox("Fehlermeldung von tolva:\r\n\r\n" + error.Message, "Fehler",
+                                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        HostBarrier::EndIfRaised();
     }
     ReportLog("Fehlermeldung vom tolva-Server: " + error.Message);
 }

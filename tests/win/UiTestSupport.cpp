@@ -57,16 +57,52 @@ bool PumpUntil(const std::function<bool()> &Done, DWORD LimitMs) {
     }
 }
 
+namespace {
 // Only this process's windows: ctest runs test programs side by side on one
 // Wine desktop, and another program's progress window has the same caption.
-HWND FindForm(const char *Caption) {
+HWND FindOwnForm(const char *Caption, const std::function<bool(HWND)> &Match) {
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, FormClass, Caption));) {
         DWORD process = 0;
         GetWindowThreadProcessId(w, &process);
-        if (process == GetCurrentProcessId())
+        if (process == GetCurrentProcessId() && Match(w))
             return w;
     }
     return nullptr;
+}
+} // namespace
+
+HWND FindForm(const char *Caption) {
+    return FindOwnForm(Caption, [](HWND) { return true; });
+}
+
+std::string ComponentName(HWND Window) {
+    char name[256];
+    const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(Window, Framework::NameProperty)));
+    return std::string(name, atom ? GetAtomNameA(atom, name, sizeof name) : 0);
+}
+
+HWND FindNamedForm(const char *Name) {
+    return FindOwnForm(nullptr, [Name](HWND w) { return ComponentName(w) == Name; });
+}
+
+namespace {
+struct NameSearch {
+    const char *name;
+    HWND found;
+};
+BOOL CALLBACK MatchName(HWND w, LPARAM p) {
+    auto &s = *reinterpret_cast<NameSearch *>(p);
+    if (ComponentName(w) != s.name)
+        return TRUE;
+    s.found = w;
+    return FALSE;
+}
+} // namespace
+
+HWND FindNamed(HWND Parent, const char *Name) {
+    NameSearch s{Name, nullptr};
+    EnumChildWindows(Parent, MatchName, reinterpret_cast<LPARAM>(&s));
+    return s.found;
 }
 
 namespace {
@@ -134,11 +170,15 @@ void ExpectFrame(HWND Form, int ClientWidth, int ClientHeight, LONG Must, LONG M
     EXPECT_NEAR((wr.top + wr.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
 }
 
-void ExpectLayout(const std::vector<LayoutEntry> &Entries) {
+void ExpectLayout(HWND Form, const std::vector<LayoutEntry> &Entries) {
     for (const LayoutEntry &e : Entries) {
-        SCOPED_TRACE(e.what);
-        ASSERT_TRUE(e.window);
-        const RECT r = ChildRect(e.window);
+        SCOPED_TRACE(e.name);
+        const HWND window = FindNamed(Form, e.name);
+        ASSERT_TRUE(window);
+        if (e.text) {
+            EXPECT_EQ(WindowText(window), e.text);
+        }
+        const RECT r = ChildRect(window);
         const int actual[] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
         const int expected[] = {e.left, e.top, e.width, e.height};
         const char *const names[] = {"left", "top", "width", "height"};
@@ -147,7 +187,7 @@ void ExpectLayout(const std::vector<LayoutEntry> &Entries) {
                 EXPECT_EQ(actual[i], expected[i]) << names[i];
             }
         if (e.fontHeight || e.fontWeight) {
-            const LOGFONTA f = WindowFont(e.window);
+            const LOGFONTA f = WindowFont(window);
             EXPECT_STREQ(f.lfFaceName, "MS Sans Serif");
             if (e.fontHeight) {
                 EXPECT_EQ(f.lfHeight, e.fontHeight);
@@ -156,8 +196,14 @@ void ExpectLayout(const std::vector<LayoutEntry> &Entries) {
                 EXPECT_EQ(f.lfWeight, e.fontWeight);
             }
         }
-        EXPECT_EQ(Style(e.window) & e.styleMask, e.style);
+        EXPECT_EQ(Style(window) & e.styleMask, e.style);
     }
+}
+
+void ExpectLabelBefore(HWND Form, const char *Field, const char *Label) {
+    const HWND field = FindNamed(Form, Field);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(ComponentName(GetWindow(field, GW_HWNDPREV)), Label) << Field;
 }
 
 void PostKey(HWND Window, WORD Key) {

@@ -24,6 +24,12 @@ void PumpIdle(DWORD LimitMs = 5000);
 bool PumpUntil(const std::function<bool()> &Done, DWORD LimitMs = 5000);
 
 HWND FindForm(const char *Caption);
+// The component name a framework window carries, empty for any other window.
+std::string ComponentName(HWND Window);
+// This process's form whose component has this name (the layout's form name).
+HWND FindNamedForm(const char *Name);
+// The control of Parent (any depth) whose component has this name.
+HWND FindNamed(HWND Parent, const char *Name);
 // The first child of Parent (any depth) with this class suffix ("Button") and text.
 HWND FindChild(HWND Parent, const char *Kind, const char *Text);
 std::string WindowText(HWND Window);
@@ -37,18 +43,21 @@ LOGFONTA WindowFont(HWND Window);
 // A form as its layout makes it: this client size, centred on the screen, the
 // style bits Must set and MustNot clear, and ExMust set.
 void ExpectFrame(HWND Form, int ClientWidth, int ClientHeight, LONG Must, LONG MustNot, LONG ExMust = 0);
-// One control of a layout table. A bound of Any is not checked (a label that
-// sizes itself); a font height or weight of 0 is not checked, and a font
-// checked is "MS Sans Serif"; the style bits under StyleMask equal Style.
+// One control of a layout, found in its form by its component name. A text
+// of null is not checked; a bound of Any is not checked (a label that sizes
+// itself); a font height or weight of 0 is not checked, and a font checked is
+// "MS Sans Serif"; the style bits under StyleMask equal Style.
 constexpr int Any = -32768;
 struct LayoutEntry {
-    const char *what;
-    HWND window;
+    const char *name;
+    const char *text;
     int left, top, width, height;
     int fontHeight = 0, fontWeight = 0;
     LONG styleMask = 0, style = 0;
 };
-void ExpectLayout(const std::vector<LayoutEntry> &Entries);
+void ExpectLayout(HWND Form, const std::vector<LayoutEntry> &Entries);
+// Screen readers name a field by the window just before it (z-order): its label.
+void ExpectLabelBefore(HWND Form, const char *Field, const char *Label);
 
 // Queued as a user's keys would be: through the modal loop's translation.
 void PostKey(HWND Window, WORD Key);

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char *Caption = "tolva Zugangsdaten";
+constexpr const char *FormName = "dlgProviderDataEdit";
 
 std::string ExeDir() {
     char path[MAX_PATH];
@@ -62,40 +62,27 @@ protected:
 HWND g_form;
 ModalScript::Step WaitForDialog() {
     return [] {
-        g_form = FindForm(Caption);
+        g_form = FindNamedForm(FormName);
         return g_form && IsWindowVisible(g_form);
     };
 }
-HWND Button(const char *text) { return FindChild(g_form, "Button", text); }
-HWND Label(const char *text) { return FindChild(g_form, "Label", text); }
-
-struct EditSearch {
-    int top;
-    HWND found;
-};
-BOOL CALLBACK MatchEditAt(HWND w, LPARAM p) {
-    auto &s = *reinterpret_cast<EditSearch *>(p);
-    char cls[64];
-    GetClassNameA(w, cls, sizeof cls);
-    if (std::strcmp(cls, "ImpApi_tolva.EditEx") == 0 && ChildRect(w).top == s.top)
-        s.found = w;
-    return s.found ? FALSE : TRUE;
-}
-// The edit field at this distance from the client area's top.
-HWND EditAt(int top) {
-    EditSearch s{top, nullptr};
-    EnumChildWindows(g_form, MatchEditAt, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-HWND UserField() { return EditAt(48); }
-HWND PasswordField() { return EditAt(88); }
+// The dialog's control of this component name.
+HWND Named(const char *name) { return FindNamed(g_form, name); }
 
 // Replaces a field's text as a user would: focus, select all, type.
-ModalScript::Step Retype(HWND (*field)(), std::string text) {
+ModalScript::Step Retype(const char *field, std::string text) {
     return Do([field, text] {
-        SetFocus(field());
-        SendMessageA(field(), EM_SETSEL, 0, -1);
-        PostChars(field(), text);
+        SetFocus(Named(field));
+        SendMessageA(Named(field), EM_SETSEL, 0, -1);
+        PostChars(Named(field), text);
+    });
+}
+
+// The focus is on this control; Tab goes on.
+ModalScript::Step TabTo(const char *name) {
+    return Do([name] {
+        EXPECT_EQ(GetFocus(), Named(name)) << name;
+        PostKey(GetFocus(), VK_TAB);
     });
 }
 
@@ -105,52 +92,31 @@ TEST_F(DataDialog, LayoutTextsAndTabOrder) {
         {WaitForDialog(), Do([] {
              ExpectFrame(g_form, 275, 191, WS_SYSMENU, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
                          WS_EX_DLGMODALFRAME);
-             EXPECT_FALSE(Label("2.00.00"));
-             HWND version = Label("2.1.3");
-             ExpectLayout({
-                 {"version", version, 152, 8, Any, Any, -11, FW_BOLD},
-                 {"label 3", Label("Schnittstellen-Version:"), 16, 8, Any, Any, -11, FW_BOLD},
-                 {"label 1", Label("Benutzerkennung (tolva-Portal)"), Any, 33, Any, Any, -11, FW_NORMAL},
-                 {"label 2", Label("Passwort (tolva-Portal) *"), Any, 73, Any, Any},
-                 {"label 5", Label("*"), 16, 112, Any, Any, -13, FW_NORMAL},
-                 {"label 4",
-                  Label("Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt."), 24,
-                  112, 225, 33, 0, 0, SS_TYPEMASK, SS_LEFT},
-                 {"Anleitung", Button("Anleitung"), 16, 155, 75, 25, -11, FW_BOLD},
-                 {"Abbrechen", Button("Abbrechen"), 104, 155, 75, 25, -11, FW_NORMAL, 0xF, BS_PUSHBUTTON},
-                 {"OK", Button("OK"), 190, 155, 75, 25, 0, 0, 0xF, BS_DEFPUSHBUTTON},
-                 {"user", UserField(), 16, 48, 161, 15, 0, 0, WS_BORDER | ES_PASSWORD, 0},
-                 {"password", PasswordField(), 16, 88, 161, 15, 0, 0, WS_BORDER, 0},
+             EXPECT_EQ(WindowText(g_form), "tolva Zugangsdaten");
+             ExpectLayout(g_form, {
+                 {"lbSSVersion", "2.1.3", 152, 8, Any, Any, -11, FW_BOLD},
+                 {"Label3", "Schnittstellen-Version:", 16, 8, Any, Any, -11, FW_BOLD},
+                 {"Label1", "Benutzerkennung (tolva-Portal)", Any, 33, Any, Any, -11, FW_NORMAL},
+                 {"Label2", "Passwort (tolva-Portal) *", Any, 73, Any, Any},
+                 {"Label5", "*", 16, 112, Any, Any, -13, FW_NORMAL},
+                 {"Label4", "Wenn Sie das Passwort hier nicht eingeben, wird bei jedem Abruf der Daten danach gefragt.",
+                  24, 112, 225, 33, 0, 0, SS_TYPEMASK, SS_LEFT},
+                 {"btnHelp", "Anleitung", 16, 155, 75, 25, -11, FW_BOLD},
+                 {"btnCancel", "Abbrechen", 104, 155, 75, 25, -11, FW_NORMAL, 0xF, BS_PUSHBUTTON},
+                 {"btnOK", "OK", 190, 155, 75, 25, 0, 0, 0xF, BS_DEFPUSHBUTTON},
+                 {"eUser", "kennung", 16, 48, 161, 15, 0, 0, WS_BORDER | ES_PASSWORD, 0},
+                 {"ePassword", "geheim", 16, 88, 161, 15, 0, 0, WS_BORDER, 0},
              });
-             EXPECT_LT(ChildRect(version).right - ChildRect(version).left, 44); // sized to the shorter run-time text
-             for (HWND e : {UserField(), PasswordField()})
-                 EXPECT_FALSE(ExStyle(e) & WS_EX_CLIENTEDGE);
-             EXPECT_EQ(WindowText(UserField()), "kennung");
-             EXPECT_EQ(WindowText(PasswordField()), "geheim");
-             EXPECT_EQ(SendMessageA(PasswordField(), EM_GETPASSWORDCHAR, 0, 0), '*');
-             EXPECT_EQ(GetFocus(), UserField());
-             PostKey(GetFocus(), VK_TAB);
+             const RECT version = ChildRect(Named("lbSSVersion"));
+             EXPECT_LT(version.right - version.left, 44); // sized to the shorter run-time text
+             for (const char *e : {"eUser", "ePassword"})
+                 EXPECT_FALSE(ExStyle(Named(e)) & WS_EX_CLIENTEDGE);
+             EXPECT_EQ(SendMessageA(Named("ePassword"), EM_GETPASSWORDCHAR, 0, 0), '*');
+             ExpectLabelBefore(g_form, "eUser", "Label1");
+             ExpectLabelBefore(g_form, "ePassword", "Label2");
          }),
-         Do([] {
-             EXPECT_EQ(GetFocus(), PasswordField());
-             PostKey(GetFocus(), VK_TAB);
-         }),
-         Do([] {
-             EXPECT_EQ(GetFocus(), Button("Abbrechen"));
-             PostKey(GetFocus(), VK_TAB);
-         }),
-         Do([] {
-             EXPECT_EQ(GetFocus(), Button("OK"));
-             PostKey(GetFocus(), VK_TAB);
-         }),
-         Do([] {
-             EXPECT_EQ(GetFocus(), Button("Anleitung"));
-             PostKey(GetFocus(), VK_TAB);
-         }),
-         Do([] {
-             EXPECT_EQ(GetFocus(), UserField());
-             PostClick(Button("Abbrechen"));
-         })});
+         TabTo("eUser"), TabTo("ePassword"), TabTo("btnCancel"), TabTo("btnOK"), TabTo("btnHelp"), TabTo("eUser"),
+         Do([] { PostClick(Named("btnCancel")); })});
     EXPECT_EQ(Run(t), 2);
 }
 
@@ -161,14 +127,14 @@ TEST_F(DataDialog, OkWithUnchangedFieldsGivesTheTextsBackAndLeavesTheThirdAlone)
     ModalScript script({WaitForDialog(), Do([] {
                             // The third text is never shown.
                             EXPECT_FALSE(FindChild(g_form, "EditEx", "Depot=1"));
-                            PostClick(Button("OK"));
+                            PostClick(Named("btnOK"));
                         })});
     EXPECT_EQ(Run(t), 1);
     EXPECT_TRUE(t == before);
 
     HostTexts u("kennung", "geheim", extra);
     before = u;
-    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(Run(u), 1);
     EXPECT_TRUE(u == before);
 }
@@ -176,8 +142,8 @@ TEST_F(DataDialog, OkWithUnchangedFieldsGivesTheTextsBackAndLeavesTheThirdAlone)
 TEST_F(DataDialog, EditedTextsComeBackAsTyped) {
     HostTexts t("alt", "altpw", "x");
     const HostTexts expected = AfterOk(t, " neu \xE4", "");
-    ModalScript script({WaitForDialog(), Retype(UserField, " neu \xE4"), Retype(PasswordField, ""),
-                        Do([] { PostKey(PasswordField(), VK_DELETE); }), Do([] { PostClick(Button("OK")); })});
+    ModalScript script({WaitForDialog(), Retype("eUser", " neu \xE4"), Retype("ePassword", ""),
+                        Do([] { PostKey(Named("ePassword"), VK_DELETE); }), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(Run(t), 1);
     // Neither trimmed nor checked; an empty password is accepted.
     EXPECT_TRUE(t == expected);
@@ -186,8 +152,8 @@ TEST_F(DataDialog, EditedTextsComeBackAsTyped) {
 TEST_F(DataDialog, EnterInTheFieldTakesTheTypedText) {
     HostTexts t("alt", "pw", "");
     const HostTexts expected = AfterOk(t, "alt", "neu");
-    ModalScript script({WaitForDialog(), Retype(PasswordField, "neu"),
-                        Do([] { PostKey(PasswordField(), VK_RETURN); })});
+    ModalScript script({WaitForDialog(), Retype("ePassword", "neu"),
+                        Do([] { PostKey(Named("ePassword"), VK_RETURN); })});
     EXPECT_EQ(Run(t), 1);
     EXPECT_TRUE(t == expected);
 }
@@ -203,7 +169,7 @@ TEST_F(DataDialog, LongTextsAreCutTo127OnTheWayBackAnd255OnShowing) {
     user[200] = password[200] = '\0';
     std::vector<char> userAfter = user, passwordAfter = password;
     userAfter[127] = passwordAfter[127] = '\0';
-    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(plugin.ApiDataDialog(user.data(), password.data(), extra.data()), 1);
     EXPECT_EQ(std::string(user.data()), u200.substr(0, 127));
     EXPECT_TRUE(user == userAfter);
@@ -217,10 +183,10 @@ TEST_F(DataDialog, LongTextsAreCutTo127OnTheWayBackAnd255OnShowing) {
     char pw[IMPAPI_USER_BUFFER_SIZE] = "";
     char ex[8] = "";
     ModalScript shown({WaitForDialog(), Do([] {
-                           std::string text = WindowText(UserField());
+                           std::string text = WindowText(Named("eUser"));
                            EXPECT_EQ(text.size(), 255u);
                            EXPECT_EQ(text.back(), 'Y');
-                           PostClick(Button("OK"));
+                           PostClick(Named("btnOK"));
                        })});
     EXPECT_EQ(plugin.ApiDataDialog(long_user.data(), pw, ex), 1);
     EXPECT_EQ(std::string(long_user.data()), u300.substr(0, 127));
@@ -229,10 +195,10 @@ TEST_F(DataDialog, LongTextsAreCutTo127OnTheWayBackAnd255OnShowing) {
     HostTexts t("", "", "");
     const std::string typed(130, 't');
     const HostTexts expected = AfterOk(t, typed.substr(0, 127), typed.substr(0, 127));
-    ModalScript typing({WaitForDialog(), Retype(UserField, typed), Retype(PasswordField, typed), Do([] {
-                            EXPECT_EQ(WindowText(UserField()).size(), 127u);
-                            EXPECT_EQ(GetWindowTextLengthA(PasswordField()), 127);
-                            PostClick(Button("OK"));
+    ModalScript typing({WaitForDialog(), Retype("eUser", typed), Retype("ePassword", typed), Do([] {
+                            EXPECT_EQ(WindowText(Named("eUser")).size(), 127u);
+                            EXPECT_EQ(GetWindowTextLengthA(Named("ePassword")), 127);
+                            PostClick(Named("btnOK"));
                         })});
     EXPECT_EQ(Run(t), 1);
     EXPECT_TRUE(t == expected);
@@ -244,14 +210,14 @@ TEST_F(DataDialog, CancelEscapeAndCloseBoxReturn2AndTouchNothing) {
         ModalScript::Step end;
     };
     const Way ways[] = {
-        {"Abbrechen", Do([] { PostClick(Button("Abbrechen")); })},
+        {"Abbrechen", Do([] { PostClick(Named("btnCancel")); })},
         {"Escape", Do([] { PostKey(GetFocus(), VK_ESCAPE); })},
         {"close box", Do([] { PostMessageA(g_form, WM_SYSCOMMAND, SC_CLOSE, 0); })},
     };
     for (const Way &way : ways) {
         HostTexts t("kennung", "geheim", "a\r\nb");
         HostTexts before = t;
-        ModalScript script({WaitForDialog(), Retype(UserField, "anders"), Retype(PasswordField, "anders"), way.end});
+        ModalScript script({WaitForDialog(), Retype("eUser", "anders"), Retype("ePassword", "anders"), way.end});
         EXPECT_EQ(Run(t), 2) << way.name;
         EXPECT_TRUE(t == before) << way.name;
         PumpIdle();
@@ -260,9 +226,9 @@ TEST_F(DataDialog, CancelEscapeAndCloseBoxReturn2AndTouchNothing) {
 
 TEST_F(DataDialog, DialogIsReleasedWhenTheHostServesItsQueue) {
     HostTexts t("", "", "");
-    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(Run(t), 1);
-    HWND left = FindForm(Caption);
+    HWND left = FindNamedForm(FormName);
     ASSERT_TRUE(left);
     EXPECT_FALSE(IsWindowVisible(left));
     PumpIdle();
@@ -271,22 +237,22 @@ TEST_F(DataDialog, DialogIsReleasedWhenTheHostServesItsQueue) {
 
 TEST_F(DataDialog, UnloadBeforeTheHostServesItsQueueLeavesNoWindowBehind) {
     HostTexts t("", "", "");
-    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("Abbrechen")); })});
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Named("btnCancel")); })});
     EXPECT_EQ(Run(t), 2);
     plugin.Reload(); // the old code is gone: a window of it left would crash here
     PumpIdle();
-    EXPECT_FALSE(FindForm(Caption));
+    EXPECT_FALSE(FindNamedForm(FormName));
     HostTexts u("a", "b", "");
-    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(Run(u), 1);
 }
 
 TEST_F(DataDialog, NullTextsReadAsEmptyAndAreNeverWritten) {
     ModalScript script({WaitForDialog(), Do([] {
-                            EXPECT_EQ(WindowText(UserField()), "");
-                            EXPECT_EQ(WindowText(PasswordField()), "");
+                            EXPECT_EQ(WindowText(Named("eUser")), "");
+                            EXPECT_EQ(WindowText(Named("ePassword")), "");
                         }),
-                        Retype(UserField, "neu"), Do([] { PostClick(Button("OK")); })});
+                        Retype("eUser", "neu"), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(plugin.ApiDataDialog(nullptr, nullptr, nullptr), 1);
 }
 
@@ -310,7 +276,7 @@ TEST_F(DataDialog, FailureToMakeTheDialogCountsAsCancelAndTouchesNothing) {
     UnregisterClassA(FormClass, module);
     plugin.Reload();
     HostTexts u("a", "b", "");
-    ModalScript again({WaitForDialog(), Do([] { PostClick(Button("OK")); })});
+    ModalScript again({WaitForDialog(), Do([] { PostClick(Named("btnOK")); })});
     EXPECT_EQ(Run(u), 1);
 }
 
@@ -355,7 +321,7 @@ TEST_F(DataDialog, GuideMissingShowsNothingAndKeepsTheDialogOpen) {
     HostTexts before = t;
     DWORD clicked = 0;
     ModalScript script({WaitForDialog(), Do([&] {
-                            PostClick(Button("Anleitung"));
+                            PostClick(Named("btnHelp"));
                             clicked = GetTickCount();
                         }),
                         // Long enough for a started viewer to have written its record.
@@ -364,7 +330,7 @@ TEST_F(DataDialog, GuideMissingShowsNothingAndKeepsTheDialogOpen) {
                             EXPECT_TRUE(IsWindowVisible(g_form));
                             EXPECT_FALSE(FindMessageBox());
                             EXPECT_EQ(GuideViewer::Opened(), "");
-                            PostClick(Button("Abbrechen"));
+                            PostClick(Named("btnCancel"));
                         })});
     EXPECT_EQ(Run(t), 2);
     EXPECT_TRUE(t == before);
@@ -377,11 +343,11 @@ TEST_F(DataDialog, GuidePresentIsHandedToTheShell) {
     GuideViewer viewer;
     HostTexts t("k", "p", "");
     const HostTexts expected = AfterOk(t, "k", "p");
-    ModalScript script({WaitForDialog(), Do([] { PostClick(Button("Anleitung")); }),
+    ModalScript script({WaitForDialog(), Do([] { PostClick(Named("btnHelp")); }),
                         [] { return !GuideViewer::Opened().empty(); }, Do([] {
                             EXPECT_EQ(GuideViewer::Opened(), GuidePath());
                             EXPECT_TRUE(IsWindowVisible(g_form)); // the dialog stays
-                            PostClick(Button("OK"));
+                            PostClick(Named("btnOK"));
                         })});
     EXPECT_EQ(Run(t), 1);
     EXPECT_TRUE(t == expected);

@@ -2,10 +2,17 @@
 // cancel, hide and show again, and the close box.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include "UiTestSupport.h"
 #include "dialogs/ImpApiDownloadProgress.h"
 
 namespace {
+
+constexpr const char *FormName = "frmDownloadProgress";
+constexpr const char *RunningText = "Download l\xE4uft ...";
 
 class DownloadProgress : public ::testing::Test {
 protected:
@@ -14,7 +21,7 @@ protected:
 
     // The open window as a host's thread has it: the form behind the window "Info".
     static TfrmDownloadProgress *OpenForm() {
-        return dynamic_cast<TfrmDownloadProgress *>(TWinControl::FindControl(FindForm("Info")));
+        return dynamic_cast<TfrmDownloadProgress *>(TWinControl::FindControl(FindNamedForm(FormName)));
     }
     static TfrmDownloadProgress &Open() {
         ShowDownloadProgress(nullptr);
@@ -23,23 +30,32 @@ protected:
     }
     static void Tick(TfrmDownloadProgress &f) { SendMessageA(f.Timer1->Handle(), WM_TIMER, 1, 0); }
     static int BarLeft(TfrmDownloadProgress &f) { return ChildRect(f.Shape1->Handle()).left; }
+    // The position the trough reports as a progress bar.
+    static LRESULT Reported(TfrmDownloadProgress &f) { return SendMessageA(f.Panel1->Handle(), PBM_GETPOS, 0, 0); }
 };
 
 TEST_F(DownloadProgress, LayoutAsDesigned) {
     Open();
-    HWND w = FindForm("Info");
+    HWND w = FindNamedForm(FormName);
     ASSERT_TRUE(w);
     EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(WindowText(w), "Info");
     ExpectFrame(w, 248, 127, WS_SYSMENU | WS_CAPTION, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
     EXPECT_EQ(GetClassLongPtrA(w, GCLP_HMODULE), reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr)));
 
-    HWND panel = FindChild(w, "Panel", nullptr);
-    HWND shape = FindChild(panel, "Shape", nullptr);
-    ExpectLayout({{"label", FindChild(w, "Label", "Download l\xE4uft ..."), 16, 8, Any, Any, -13, FW_BOLD},
-                  {"panel", panel, 16, 40, 209, 17},
-                  {"bar", shape, 0, -1, 33, 19}, // within the panel
-                  {"button", FindChild(w, "Button", "Download abbrechen"), 56, 80, 129, 25, -11}});
+    HWND panel = FindNamed(w, "Panel1");
+    HWND shape = FindNamed(w, "Shape1");
+    ExpectLayout(w, {{"Label1", RunningText, 16, 8, Any, Any, -13, FW_BOLD},
+                     {"Panel1", nullptr, 16, 40, 209, 17},
+                     {"Shape1", nullptr, 0, -1, 33, 19}, // within the panel
+                     {"Button1", "Download abbrechen", 56, 80, 129, 25, -11}});
     EXPECT_EQ(GetParent(shape), panel);
+    // The trough is a real progress control, from 0 to 100, for accessibility clients.
+    char cls[32];
+    GetClassNameA(panel, cls, sizeof cls);
+    EXPECT_STREQ(cls, "msctls_progress32");
+    EXPECT_EQ(SendMessageA(panel, PBM_GETRANGE, FALSE, 0), 100);
+    EXPECT_EQ(SendMessageA(panel, PBM_GETPOS, 0, 0), 0);
     PumpIdle(); // painted: button-face window, lowered bevel, bar in the highlight colour
     HDC dc = GetDC(shape);
     EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_HIGHLIGHT));
@@ -61,9 +77,11 @@ TEST_F(DownloadProgress, BarSweepsTenPixelsPerTickAndWrapsOnTheTwentieth) {
     for (int i = 1; i <= 19; ++i) {
         Tick(f);
         ASSERT_EQ(BarLeft(f), 10 * i);
+        ASSERT_EQ(Reported(f), 10 * i * 100 / 209); // where the block stands, in percent of the trough
     }
     Tick(f);
     EXPECT_EQ(BarLeft(f), 0);
+    EXPECT_EQ(Reported(f), 0);
     Tick(f);
     EXPECT_EQ(BarLeft(f), 10);
 }
@@ -81,10 +99,10 @@ TEST_F(DownloadProgress, TheTimerTicksOncePerSecond) {
 TEST_F(DownloadProgress, CancelChangesCaptionColourAndStopsTheBar) {
     auto &f = Open();
     Tick(f);
-    HWND w = FindForm("Info");
-    HWND label = FindChild(w, "Label", nullptr);
+    HWND w = FindNamedForm(FormName);
+    HWND label = FindNamed(w, "Label1");
     LONG runningWidth = ChildRect(label).right - ChildRect(label).left;
-    SendMessageA(FindChild(w, "Button", "Download abbrechen"), BM_CLICK, 0, 0);
+    SendMessageA(FindNamed(w, "Button1"), BM_CLICK, 0, 0);
     EXPECT_TRUE(DownloadCancelled());
     EXPECT_EQ(WindowText(label), "Download wird abgebrochen !");
     EXPECT_GT(ChildRect(label).right - ChildRect(label).left, runningWidth); // not cut off
@@ -113,7 +131,7 @@ TEST_F(DownloadProgress, ShownAgainAfterHideIsAFreshWindow) {
     EXPECT_FALSE(DownloadCancelled());
     EXPECT_EQ(BarLeft(f), 0);
     EXPECT_EQ(f.Shape1->Color(), static_cast<TColor>(0x8000000D));
-    EXPECT_EQ(WindowText(f.Label1->Handle()), "Download l\xE4uft ...");
+    EXPECT_EQ(WindowText(f.Label1->Handle()), RunningText);
     EXPECT_TRUE(f.Timer1->Enabled());
     EXPECT_NE(f.Timer1->Handle(), nullptr);
 }
@@ -149,13 +167,13 @@ TEST_F(DownloadProgress, RoutinesWithoutAWindowDoNothing) {
     HideDownloadProgress();
     HideDownloadProgress();
     EXPECT_EQ(OpenForm(), nullptr);
-    EXPECT_FALSE(FindForm("Info"));
+    EXPECT_FALSE(FindNamedForm(FormName));
 }
 
 TEST_F(DownloadProgress, OwnerIsPassedToTheWindow) {
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ShowDownloadProgress(owner);
-    EXPECT_EQ(GetWindow(FindForm("Info"), GW_OWNER), owner);
+    EXPECT_EQ(GetWindow(FindNamedForm(FormName), GW_OWNER), owner);
     HideDownloadProgress();
     DestroyWindow(owner);
 }

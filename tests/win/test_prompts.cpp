@@ -12,8 +12,11 @@
 
 namespace {
 
-constexpr const char *PwCaption = "tolva Zugangsberechtigung";
-constexpr const char *DpCaption = "Depotnummer-Abfrage";
+// The two prompts by their form's and their field's component names.
+struct Prompt {
+    const char *form, *edit;
+};
+constexpr Prompt Pw{"ImpApiPwDlg", "ePasswort"}, Dp{"ImpApi_DpNr_Dlg", "eDepotNr"};
 
 class Prompts : public ::testing::Test {
 protected:
@@ -22,15 +25,18 @@ protected:
 
 // Steps that need the prompt's window: they wait until it is shown.
 HWND g_form;
-ModalScript::Step WaitFor(const char *caption) {
-    return [caption] {
-        g_form = FindForm(caption);
+const char *g_edit;
+ModalScript::Step WaitFor(Prompt prompt) {
+    return [prompt] {
+        g_form = FindNamedForm(prompt.form);
+        g_edit = prompt.edit;
         return g_form && IsWindowVisible(g_form);
     };
 }
-HWND Edit() { return FindChild(g_form, "Edit", nullptr); }
-HWND OkButton() { return FindChild(g_form, "Button", "Ok"); }
-HWND CancelButton() { return FindChild(g_form, "Button", "Abbrechen"); }
+HWND Named(const char *name) { return FindNamed(g_form, name); }
+HWND Edit() { return Named(g_edit); }
+HWND OkButton() { return Named("btnOk"); }
+HWND CancelButton() { return Named("btnCancel"); }
 
 SIZE TextExtent(HWND w, const std::string &text) {
     HDC dc = GetDC(w);
@@ -47,8 +53,8 @@ SIZE TextExtent(HWND w, const std::string &text) {
 void ExpectPromptFrame() {
     ExpectFrame(g_form, 319, 146, WS_CAPTION, WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
                 WS_EX_DLGMODALFRAME);
-    ExpectLayout({{"Ok", OkButton(), 232, 112, 75, 25, -11, 0, 0xF, BS_DEFPUSHBUTTON},
-                  {"Abbrechen", CancelButton(), 144, 112, 75, 25, 0, 0, 0xF, BS_PUSHBUTTON}});
+    ExpectLayout(g_form, {{"btnOk", "Ok", 232, 112, 75, 25, -11, 0, 0xF, BS_DEFPUSHBUTTON},
+                          {"btnCancel", "Abbrechen", 144, 112, 75, 25, 0, 0, 0xF, BS_PUSHBUTTON}});
     EXPECT_FALSE(IsWindowEnabled(OkButton()));
     EXPECT_EQ(GetFocus(), Edit());
 }
@@ -59,19 +65,19 @@ TEST_F(Prompts, PasswordPromptLayoutAndTexts) {
     TImpApiPwDlg dlg;
     dlg.PortalName = "tolva";
     dlg.UserLogin = "abc";
-    ModalScript script({WaitFor(PwCaption), Do([] {
+    ModalScript script({WaitFor(Pw), Do([] {
                             ExpectPromptFrame();
-                            HWND label1 = FindChild(g_form, "Label",
-                                                    "Bitte geben Sie das Zugangs-Password zur Benutzerkennung");
-                            HWND info = FindChild(g_form, "Label", "<abc> f\xFCr die tolva-Depotschnittstelle ein: ");
-                            HWND edit = Edit();
+                            EXPECT_EQ(WindowText(g_form), "tolva Zugangsberechtigung");
                             // The labels size themselves to their texts.
-                            const SIZE text = TextExtent(label1, WindowText(label1));
-                            ExpectLayout({{"label 1", label1, 16, 16, text.cx, text.cy, -11},
-                                          {"info", info, 16, 32, TextExtent(info, WindowText(info)).cx, Any},
-                                          {"edit", edit, 16, 56, 201, 21, 0, 0, ES_PASSWORD, ES_PASSWORD}});
-                            EXPECT_EQ(SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0), '*');
-                            EXPECT_EQ(WindowText(edit), "");
+                            const SIZE text = TextExtent(Named("Label1"), WindowText(Named("Label1")));
+                            const SIZE info = TextExtent(Named("lbInfotext"), WindowText(Named("lbInfotext")));
+                            ExpectLayout(g_form, {{"Label1", "Bitte geben Sie das Zugangs-Password zur Benutzerkennung",
+                                                   16, 16, text.cx, text.cy, -11},
+                                                  {"lbInfotext", "<abc> f\xFCr die tolva-Depotschnittstelle ein: ", 16,
+                                                   32, info.cx, Any},
+                                                  {"ePasswort", "", 16, 56, 201, 21, 0, 0, ES_PASSWORD, ES_PASSWORD}});
+                            EXPECT_EQ(SendMessageA(Edit(), EM_GETPASSWORDCHAR, 0, 0), '*');
+                            ExpectLabelBefore(g_form, "ePasswort", "Label1");
                         }),
                         Do([] { PostClick(CancelButton()); })});
     EXPECT_FALSE(dlg.Execute());
@@ -83,9 +89,9 @@ TEST_F(Prompts, PasswordOkFollowsTheFieldAndOnlyTheButtonsEndThePrompt) {
     TImpApiPwDlg dlg;
     dlg.PortalName = "tolva";
     dlg.UserLogin = "";
-    ModalScript script({WaitFor(PwCaption),
+    ModalScript script({WaitFor(Pw),
                         Do([] {
-                            EXPECT_TRUE(FindChild(g_form, "Label", "<> f\xFCr die tolva-Depotschnittstelle ein: "));
+                            EXPECT_EQ(WindowText(Named("lbInfotext")), "<> f\xFCr die tolva-Depotschnittstelle ein: ");
                             PostKey(Edit(), VK_RETURN); // disabled default button: nothing
                             PostKey(Edit(), VK_ESCAPE); // no cancel binding: nothing
                             PostClick(OkButton());      // disabled: nothing
@@ -116,7 +122,7 @@ TEST_F(Prompts, PasswordReturnedExactlyAsTypedWithItsBlanks) {
         TImpApiPwDlg dlg;
         dlg.PortalName = "tolva";
         dlg.UserLogin = "abc";
-        ModalScript script({WaitFor(PwCaption), Do([typed] { PostChars(Edit(), typed); }),
+        ModalScript script({WaitFor(Pw), Do([typed] { PostChars(Edit(), typed); }),
                             Do([] {
                                 EXPECT_TRUE(IsWindowEnabled(OkButton()));
                                 PostKey(Edit(), VK_RETURN);
@@ -128,7 +134,7 @@ TEST_F(Prompts, PasswordReturnedExactlyAsTypedWithItsBlanks) {
 
 TEST_F(Prompts, ClosingThePromptCountsAsCancel) {
     TImpApiPwDlg dlg;
-    ModalScript script({WaitFor(" Zugangsberechtigung"), Do([] { PostChars(Edit(), "pw"); }),
+    ModalScript script({WaitFor(Pw), Do([] { PostChars(Edit(), "pw"); }),
                         Do([] { PostMessageA(g_form, WM_CLOSE, 0, 0); })});
     EXPECT_FALSE(dlg.Execute());
     EXPECT_EQ(*dlg.Password, "");
@@ -150,7 +156,7 @@ TEST_F(Prompts, PasswordIsWipedWhenThePromptIsDestroyed) {
     dlg->UserLogin = "abc";
     std::string callersCopy;
     {
-        ModalScript script({WaitFor(PwCaption), Do([] { PostChars(Edit(), "Ge7heim"); }),
+        ModalScript script({WaitFor(Pw), Do([] { PostChars(Edit(), "Ge7heim"); }),
                             Do([] { PostClick(OkButton()); })});
         ASSERT_TRUE(dlg->Execute());
     }
@@ -177,14 +183,15 @@ TEST_F(Prompts, DepotNumberPromptLayoutAndTexts) {
     TImpApi_DepotNr_Dlg dlg;
     dlg.DepotNumber = "";
     ModalScript script(
-        {WaitFor(DpCaption), Do([] {
+        {WaitFor(Dp), Do([] {
              ExpectPromptFrame();
-             HWND label = FindChild(g_form, "Label", "Bitte geben Sie die tolva-Depotnummer f\xFCr den Datenabruf ein:");
-             HWND edit = Edit();
+             EXPECT_EQ(WindowText(g_form), "Depotnummer-Abfrage");
              // The label has a fixed size and wraps its words.
-             ExpectLayout({{"label", label, 16, 16, 249, 33, -13, 0, SS_TYPEMASK, SS_LEFT},
-                           {"edit", edit, 16, 56, 201, 24, -13, 0, ES_PASSWORD, 0}});
-             EXPECT_EQ(WindowText(edit), "");
+             ExpectLayout(g_form, {{"Label1", "Bitte geben Sie die tolva-Depotnummer f\xFCr den Datenabruf ein:", 16, 16,
+                                    249, 33, -13, 0, SS_TYPEMASK, SS_LEFT},
+                                   {"eDepotNr", "", 16, 56, 201, 24, -13, 0, ES_PASSWORD, 0}});
+             ExpectLabelBefore(g_form, "eDepotNr", "Label1");
+             HWND edit = Edit();
              PostKey(edit, VK_RETURN);
              PostKey(edit, VK_ESCAPE);
          }),
@@ -196,43 +203,33 @@ TEST_F(Prompts, DepotNumberPromptLayoutAndTexts) {
     EXPECT_EQ(dlg.DepotNumber, "");
 }
 
-TEST_F(Prompts, DepotNumberPrefillEnablesOkAndComesBackTrimmed) {
-    TImpApi_DepotNr_Dlg dlg;
-    dlg.DepotNumber = "\t\x01 12 34\x1F ";
-    ModalScript script({WaitFor(DpCaption), Do([] {
-                            EXPECT_TRUE(IsWindowEnabled(OkButton()));
-                            PostKey(Edit(), VK_RETURN);
-                        })});
-    EXPECT_TRUE(dlg.Execute());
-    EXPECT_EQ(dlg.DepotNumber, "12 34");
-}
-
-// Blanks alone enable OK (the raw text counts) and come back as nothing.
-TEST_F(Prompts, DepotNumberTypedComesBackTrimmed) {
+// The prefill and what is typed after it, then a button or (none) Enter; blanks
+// alone enable OK (the raw text counts) and come back as nothing; Cancel keeps
+// the prefill.
+TEST_F(Prompts, DepotNumberComesBackTrimmedAfterOkAndAsItWasAfterCancel) {
     const struct {
-        const char *typed, *expected;
-    } cases[] = {{"   ", ""}, {" 4711 0815 ", "4711 0815"}};
+        const char *prefill, *typed, *end;
+        bool ok;
+        const char *expected;
+    } cases[] = {{"\t\x01 12 34\x1F ", "", nullptr, true, "12 34"},
+                 {"", "   ", "btnOk", true, ""},
+                 {"", " 4711 0815 ", "btnOk", true, "4711 0815"},
+                 {"99", "1", "btnCancel", false, "99"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);
         TImpApi_DepotNr_Dlg dlg;
-        ModalScript script({WaitFor(DpCaption), Do([&c] { PostChars(Edit(), c.typed); }),
-                            Do([] {
+        dlg.DepotNumber = c.prefill;
+        ModalScript script({WaitFor(Dp), Do([&c] { PostChars(Edit(), c.typed); }),
+                            Do([&c] {
                                 EXPECT_TRUE(IsWindowEnabled(OkButton()));
-                                PostClick(OkButton());
+                                if (c.end)
+                                    PostClick(Named(c.end));
+                                else
+                                    PostKey(Edit(), VK_RETURN);
                             })});
-        EXPECT_TRUE(dlg.Execute());
+        EXPECT_EQ(dlg.Execute(), c.ok);
         EXPECT_EQ(dlg.DepotNumber, c.expected);
     }
 }
-
-TEST_F(Prompts, DepotNumberCancelKeepsThePrefill) {
-    TImpApi_DepotNr_Dlg dlg;
-    dlg.DepotNumber = "99";
-    ModalScript script({WaitFor(DpCaption), Do([] { PostChars(Edit(), "1"); }),
-                        Do([] { PostClick(CancelButton()); })});
-    EXPECT_FALSE(dlg.Execute());
-    EXPECT_EQ(dlg.DepotNumber, "99");
-}
-
 
 } // namespace

@@ -19,9 +19,9 @@
 // - the callback dispatches the thread's window messages on each progress
 //   pulse, so the progress window is drawn and its Cancel button works;
 // - the host's own UI is disabled while an import runs (the callback
-//   dispatches messages, so the user could start a second one), and a
-//   DPI-aware host makes its thread DPI-unaware around the plug-in's calls
-//   (its windows are laid out for 96 dpi);
+//   dispatches messages, so the user could start a second one); a DPI-aware
+//   host needs nothing around the calls: the plug-in makes its windows
+//   DPI-unaware itself;
 // - FreeLibrary on every path (the library is held by a scope object);
 // - the password is wiped from the host's buffers once it has been handed
 //   over, and no copy of it is left behind as a string grows.
@@ -227,30 +227,6 @@ private:
     bool running_;
 };
 
-// The plug-in's windows are laid out at 96 dpi. A per-monitor DPI-aware host
-// makes its thread DPI-unaware around the plug-in's calls, so Windows scales
-// them (Windows 10 1607 and later; elsewhere nothing changes).
-class DpiUnaware {
-public:
-    DpiUnaware() {
-        using Set = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
-        set_ = reinterpret_cast<Set>(reinterpret_cast<void *>(
-            GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
-        if (set_)
-            old_ = set_(DPI_AWARENESS_CONTEXT_UNAWARE);
-    }
-    ~DpiUnaware() {
-        if (set_ && old_)
-            set_(old_);
-    }
-    DpiUnaware(const DpiUnaware &) = delete;
-    DpiUnaware &operator=(const DpiUnaware &) = delete;
-
-private:
-    DPI_AWARENESS_CONTEXT(WINAPI *set_)(DPI_AWARENESS_CONTEXT) = nullptr;
-    DPI_AWARENESS_CONTEXT old_ = nullptr;
-};
-
 int Import(const Plugin &plugin, int argc, char **argv) {
     if (argc < 5) {
         std::fprintf(stderr, "usage: impapi-host import DIR LASTIMPORT PARAMS [PARAMS...]\n");
@@ -267,7 +243,6 @@ int Import(const Plugin &plugin, int argc, char **argv) {
         g_pulses = 0;
         {
             ImportRunning running(nullptr);
-            DpiUnaware dpi;
             result = running.Started()
                          ? plugin.ExportXML(dir.c_str(), "4711", 0, &lastImport, params.c_str())
                          : IMPAPI_TOLVA_ERR_INTERNAL;
@@ -299,11 +274,7 @@ int DataDialog(const Plugin &plugin, int argc, char **argv) {
     }
     if (argc > 3)
         SecureZeroMemory(argv[3], std::strlen(argv[3]));
-    int32_t result;
-    {
-        DpiUnaware dpi;
-        result = plugin.ApiDataDialog(user, password, extra);
-    }
+    const int32_t result = plugin.ApiDataDialog(user, password, extra);
     // Serve the queue once, as a host's message loop would: the dialog is released there.
     DispatchMessages();
     std::printf("ApiDataDialog = %ld\n  UserText     = ", static_cast<long>(result));
