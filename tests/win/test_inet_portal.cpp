@@ -151,7 +151,7 @@ TEST_F(InetPortal, CompletenessAgainstTheAnnouncedLength) {
 // the bytes of a read that fails, so the count in the line may be below what
 // arrived.)
 TEST_F(InetPortal, ABodyThatBreaksOffIsIncomplete) {
-    call.timeoutSec = 1;
+    call.timeoutSec = 3;
     for (const char *length : {"auto", "none"}) {
         PortalResponse stall;
         stall.length = length;
@@ -161,8 +161,9 @@ TEST_F(InetPortal, ABodyThatBreaksOffIsIncomplete) {
         reset.stallAfter.reset();
         reset.resetAfter = 100000;
         // The reset comes while the client waits for more: sent together with
-        // the data, Wine would take it for the end of the body.
-        reset.resetDelay = 0.3;
+        // the data, or while the data still waits unread (a slow or emulated
+        // client), Wine would take it for the end of the body.
+        reset.resetDelay = 1.5;
         for (const PortalResponse &answer : {stall, reset}) {
             const char *what = answer.stallAfter ? "stall" : "reset";
             portal.Script(answer);
