@@ -24,12 +24,19 @@ constexpr const char *kOutsideVariable = "IMPAPI_OUTSIDE_FILE";
 constexpr const char *kStopVariable = "IMPAPI_SWAPPER_STOP"; // the name of an event
 
 // tolva.xml read with every sharing mode, so the reader never stands in the
-// way of a run's move.
+// way of a run's move. The other host holds its file exclusively from its
+// rename to its close: in that instant the open fails with a sharing
+// violation, and the reader tries again, as the host guide says.
 std::string ReadShared(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SHARING_VIOLATION;
+    for (int tries = 0; tries < 200 && error == ERROR_SHARING_VIOLATION; ++tries, Sleep(10)) {
+        file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
     if (file == INVALID_HANDLE_VALUE)
-        return "<cannot open: " + std::to_string(GetLastError()) + ">";
+        return "<cannot open: " + std::to_string(error) + ">";
     std::string bytes(kAnswerSize + 1, '\0');
     DWORD read = 0;
     ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
