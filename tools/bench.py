@@ -250,7 +250,7 @@ BREAKDOWN_STEPS = (
     ("request", "session, connection, request (1-byte answer)"),
     ("read", "reading into the sink"),
     ("scan", "error check and continuation scan"),
-    ("write", "file write and move"),
+    ("write", "answer file: write, flush and move"),
     ("wipe", "wipes (answer, request body)"),
     ("cursor", "wait and app-starting cursor"),
 )
@@ -290,6 +290,8 @@ def breakdown(root, sizes=(1, 32), rounds=7):
         shutil.rmtree(work, ignore_errors=True)
     print("  %-46s" % "step" + "".join("%22s" % ("%d MiB, ms" % mib) for mib, _ in columns))
     extra = (("sum", "sum of the steps"), ("window.inrun", "progress window, in a request (difference)"),
+             ("window.plain", "plain Win32 window of that shape (not summed)"),
+             ("write.plain", "plain write, no flush, no move (not summed)"),
              ("ExportXML", "whole ExportXML"))
     for step, text in BREAKDOWN_STEPS + extra:
         cells = ""

@@ -20,12 +20,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "framework/Framework.h"
 #include "plugin/ImpApiMain.h"
+#include "plugin/ImpApi_tolva_AnswerFile.h"
 #include "plugin/ImpApi_tolva_Main.h"
 #include "plugin/ImportObserver.h"
 #include "dialogs/ImpApiDownloadProgress.h"
@@ -92,14 +94,10 @@ void ReadConfiguration(const std::string &targetDir) {
     }
 }
 
-// The run's answer file: a temporary file of its own written in 64 KiB
-// pieces, moved over "tolva.xml".
-void WriteAnswer(const std::string &targetDir, const TResponseSink &answer) {
-    const std::string path = targetDir + "\\tolva.xml";
-    char temporary[MAX_PATH];
-    GetTempFileNameA(targetDir.c_str(), "tlv", 0, temporary);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+// What the bare loop does with the answer: one file written in 64 KiB pieces
+// and closed, neither flushed nor moved.
+void PlainWrite(const std::string &path, const TResponseSink &answer) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     answer.WriteTo([&](const char *data, std::size_t size) {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 64 * 1024));
@@ -112,7 +110,45 @@ void WriteAnswer(const std::string &targetDir, const TResponseSink &answer) {
         return true;
     });
     CloseHandle(file);
-    MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// The floor for the progress window: a window of its shape made with plain
+// Win32 calls (caption, fonts, a label, a progress bar with a child, a button,
+// a timer), shown, hidden and destroyed, without the framework.
+void PlainWindow() {
+    static const bool registered = [] {
+        WNDCLASSA plain = {};
+        plain.lpfnWndProc = DefWindowProcA;
+        plain.lpszClassName = "PlainProgress";
+        plain.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        return RegisterClassA(&plain) != 0;
+    }();
+    if (!registered)
+        return;
+    HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif"),
+          bold = CreateFontA(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    HWND form = CreateWindowExA(WS_EX_DLGMODALFRAME, "PlainProgress", "Info",
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 500, 300, 254,
+                                156, nullptr, nullptr, nullptr, nullptr);
+    HWND label = CreateWindowExA(0, "STATIC", "Download läuft ...", WS_CHILD | WS_VISIBLE, 16, 8, 119, 16, form,
+                                 nullptr, nullptr, nullptr);
+    HWND bar = CreateWindowExA(0, "msctls_progress32", "", WS_CHILD | WS_VISIBLE, 16, 40, 209, 17, form, nullptr,
+                               nullptr, nullptr);
+    CreateWindowExA(0, "PlainProgress", "", WS_CHILD | WS_VISIBLE, 0, -1, 33, 19, bar, nullptr, nullptr, nullptr);
+    HWND button = CreateWindowExA(0, "BUTTON", "Download abbrechen", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 56, 80, 129,
+                                  25, form, nullptr, nullptr, nullptr);
+    for (HWND w : {form, bar, button})
+        SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(bold), FALSE);
+    ShowWindow(form, SW_SHOWNORMAL);
+    HWND timer = CreateWindowExA(0, "PlainProgress", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetTimer(timer, 1, 1000, nullptr);
+    KillTimer(timer, 1);
+    DestroyWindow(timer);
+    ShowWindow(form, SW_HIDE);
+    DestroyWindow(form);
+    DeleteObject(font);
+    DeleteObject(bold);
 }
 
 void Figure(const char *step, int round, double seconds) { std::printf("%s %d %.6f\n", step, round, seconds); }
@@ -149,6 +185,9 @@ int Breakdown(const char *server, const char *object, const char *tinyServer, co
         t = Now();
         form.reset();
         Figure("window.destroy", round, Now() - t);
+        t = Now();
+        PlainWindow();
+        Figure("window.plain", round, Now() - t);
 
         // Session, connection, request and a one-byte answer: the fixed cost.
         std::string status;
@@ -190,8 +229,11 @@ int Breakdown(const char *server, const char *object, const char *tinyServer, co
         Figure("scan", round, Now() - t);
 
         t = Now();
-        WriteAnswer(targetDir, answer);
+        ImpApi_tolva_AnswerFile::WriteAnswerFile(targetDir, answer);
         Figure("write", round, Now() - t);
+        t = Now();
+        PlainWrite(targetDir + "\\plain.xml", answer);
+        Figure("write.plain", round, Now() - t);
 
         t = Now();
         answer.Clear();
