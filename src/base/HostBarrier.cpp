@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#if defined(__x86_64__)
+#include <unwind.h>
+#endif
 
 namespace {
 // Keeps the record, without the chained one: that lives in frames about to
@@ -56,11 +59,27 @@ ImpApiCallGuardedResume:
     .seh_endproc
 )");
 
+// A GCC host's C++ exception (x64). Its frames run their destructors by
+// unwinding to them and then resume the unwinding toward the frame that the
+// exception object names as the one that catches it. No frame of the host's
+// catches it here, so the barrier names itself: after the host's destructors
+// the unwinding ends at the barrier, not past it.
+static _Unwind_Exception *GccException(const EXCEPTION_RECORD &Record) {
+    if (Record.ExceptionCode != GccCppExceptionCode || Record.NumberParameters < 1)
+        return nullptr;
+    return reinterpret_cast<_Unwind_Exception *>(Record.ExceptionInformation[0]);
+}
+
 extern "C" EXCEPTION_DISPOSITION ImpApiHostHandler(EXCEPTION_RECORD *Record, void *Frame, CONTEXT *,
                                                    DISPATCHER_CONTEXT *Dispatcher) {
     if (Record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
     Keep(*reinterpret_cast<THostException **>(static_cast<char *>(Frame) + 0x40), Record);
+    if (_Unwind_Exception *object = GccException(*Record)) {
+        object->private_[1] = reinterpret_cast<_Unwind_Word>(Frame);
+        object->private_[2] = reinterpret_cast<_Unwind_Word>(ImpApiCallGuardedResume);
+        object->private_[3] = 0;
+    }
     RtlUnwindEx(Frame, ImpApiCallGuardedResume, Record, reinterpret_cast<PVOID>(1), Dispatcher->ContextRecord,
                 Dispatcher->HistoryTable);
     __builtin_trap();
@@ -149,7 +168,21 @@ extern "C" bool ImpApiCallGuardedFrame(void (*Call)(void *), void *Context, THos
 
 bool ImpApiCallGuarded(void (*Call)(void *), void *Context, THostException &Raised) {
     Raised.Raised = false;
-    return ImpApiCallGuardedFrame(Call, Context, &Raised);
+    if (!ImpApiCallGuardedFrame(Call, Context, &Raised))
+        return false;
+#if defined(__x86_64__)
+    // The host's exception object is ours now, as for any runtime that
+    // catches a GCC exception it did not throw: it goes back to the host's
+    // runtime (whatever its destructor raises is dropped).
+    if (_Unwind_Exception *object = GccException(Raised.Record); object && object->exception_cleanup) {
+        THostException ignored{};
+        ImpApiCallGuardedFrame([](void *Object) {
+            auto *o = static_cast<_Unwind_Exception *>(Object);
+            o->exception_cleanup(_URC_FOREIGN_EXCEPTION_CAUGHT, o);
+        }, object, &ignored);
+    }
+#endif
+    return true;
 }
 
 namespace HostBarrier {

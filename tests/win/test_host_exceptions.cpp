@@ -14,6 +14,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "ImportTestSupport.h"
 #include "Portal.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr DWORD DelphiExceptionCode = 0x0EEDFADE;
 
-enum class Raise { Delphi, AccessViolation, Cpp };
+enum class Raise { Delphi, AccessViolation, Cpp, CppThroughDestructor };
 enum class When { FirstTick, MiddleTick, ClosingTick, OverrideLine, AnswerLine };
 
 struct Case {
@@ -41,6 +42,7 @@ struct HostScene {
     bool raised = false;
     int callsAfter = 0;
     int delphiObject = 0; // the "exception object" a Delphi host passes along
+    int destroyed = 0;    // objects of the host's frames destroyed on the way out
 } g_host;
 
 
@@ -75,6 +77,16 @@ void RaiseNow() {
         // leave its module; an MSVC host's throw is this structured exception.
         RaiseException(MsvcCppExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 #endif
+        break;
+    case Raise::CppThroughDestructor: {
+        // The same from a frame that holds an object: the host's runtime
+        // destroys it on the way out, and then goes on unwinding. The thrown
+        // object is destroyed too, once nobody is left to catch it.
+        struct Counted {
+            ~Counted() { ++g_host.destroyed; }
+        } counted;
+        throw Counted();
+    }
     }
 }
 
@@ -152,7 +164,12 @@ protected:
 TEST_F(HostExceptions, WhateverTheHostRaisesEndsTheRunCleanlyAndReachesTheHost) {
     ASSERT_EQ(Run(Login), resOK);
     const int windows = ThreadWindows();
-    for (Raise raise : {Raise::Delphi, Raise::AccessViolation, Raise::Cpp}) {
+    std::vector<Raise> raises = {Raise::Delphi, Raise::AccessViolation, Raise::Cpp};
+#if defined(__x86_64__)
+    // On i386 a GCC host's throw cannot leave its module at all.
+    raises.push_back(Raise::CppThroughDestructor);
+#endif
+    for (Raise raise : raises) {
         for (When when : {When::FirstTick, When::MiddleTick, When::ClosingTick, When::OverrideLine, When::AnswerLine}) {
             const std::string label = std::to_string(int(raise)) + "/" + std::to_string(int(when));
             tree.WriteAnswer("<earlier/>");
@@ -164,7 +181,10 @@ TEST_F(HostExceptions, WhateverTheHostRaisesEndsTheRunCleanlyAndReachesTheHost) 
             const DWORD code = CallInHostFrame([&] { result = Run(Login); });
             plugin.RegProgrCallback(nullptr);
             ASSERT_TRUE(g_host.raised) << label;
-            if (raise == Raise::Cpp) {
+            if (raise == Raise::CppThroughDestructor) {
+                EXPECT_EQ(g_host.destroyed, 2) << label << ": the frame's object and the thrown one";
+            }
+            if (raise == Raise::Cpp || raise == Raise::CppThroughDestructor) {
                 // Not raised again: its object may have lived in the frames that went.
                 EXPECT_EQ(code, 0u) << label;
                 EXPECT_EQ(result, errInternal) << label;
@@ -193,6 +213,14 @@ TEST_F(HostExceptions, WhateverTheHostRaisesEndsTheRunCleanlyAndReachesTheHost) 
             EXPECT_EQ(tree.ReadAnswer(), std::string(200000, 's')) << label;
         }
     }
+    // The host's own exceptions work as before after those the plug-in took over.
+    bool caught = false;
+    try {
+        throw std::runtime_error("later");
+    } catch (const std::runtime_error &) {
+        caught = true;
+    }
+    EXPECT_TRUE(caught);
 }
 
 namespace {
