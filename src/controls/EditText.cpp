@@ -20,12 +20,12 @@ std::string TEditText::GetValueText(int Index) {
 // The texts may be a password: every copy let go is wiped.
 void TEditText::SetValueText(int Index, std::string Text) {
     SecretText owned(std::move(Text));
-    std::string &text = *owned;
+    WipingString &text = *owned;
     text.resize(std::min(text.size(), ShortTextMax));
     auto setBound = [this, &text](std::any &slot, TUserCheckModes check) {
         if (text == Of(slot))
             return;
-        AssignWiping(Of(slot), text);
+        Of(slot) = text;
         TUserCheckMode mode = CheckMode();
         if (text.empty())
             mode.Exclude(check);
@@ -35,14 +35,14 @@ void TEditText::SetValueText(int Index, std::string Text) {
     };
     switch (Index) {
     case 0:
-        AssignWiping(Of(Values.Value), text);
-        AssignWiping(Of(Values.RestoreValue), text);
+        Of(Values.Value) = text;
+        Of(Values.RestoreValue) = text;
         UpdateText();
         break;
     case 1: setBound(Values.ValueMax, ucmMaxCheck); break;
     case 2: setBound(Values.ValueMin, ucmMinCheck); break;
-    case 3: AssignWiping(Of(Values.RestoreValue), text); break;
-    case 4: AssignWiping(Of(Values.ValueDef), text); break;
+    case 3: Of(Values.RestoreValue) = text; break;
+    case 4: Of(Values.ValueDef) = text; break;
     default: break;
     }
 }
@@ -51,7 +51,7 @@ void TEditText::ValueToText() {
     const std::string pattern = CutShort(EditState().Contains(uesEditing) ? FormatEdit() : FormatView());
     const SecretText value(CutShort(Of(Values.Value)));
     if (pattern.empty()) {
-        SetText(*value);
+        SetText(value.Copy());
         return;
     }
     std::optional<std::string> text = ExpandTextFormat(pattern, *value);
@@ -62,12 +62,12 @@ void TEditText::ValueToText() {
 
 void TEditText::TextToValue() {
     const SecretText text(Text());
-    AssignWiping(Of(Values.Value), *text);
-    AssignWiping(Of(Values.RestoreValue), *text);
+    Of(Values.Value) = *text;
+    Of(Values.RestoreValue) = *text;
 }
 
 void TEditText::DisposeValue(std::any &Slot) {
-    if (auto *text = std::any_cast<std::string>(&Slot))
+    if (auto *text = std::any_cast<WipingString>(&Slot))
         Wipe(*text);
     Slot.reset();
 }

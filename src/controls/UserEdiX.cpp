@@ -100,7 +100,7 @@ std::string TCustomEditEx::GetSelectedText() {
     const SecretText text(Text());
     if (start < 0 || start >= static_cast<int>(text->size()))
         return {};
-    return text->substr(start, length);
+    return std::string(std::string_view(*text).substr(start, length));
 }
 
 void TCustomEditEx::SetSelectionLength(int Value) {

@@ -124,7 +124,7 @@ bool TCustomUserEdit::DoBeforeTF() {
     SecretText text(Text()); // a refusal lets go of it here
     if (!OnBeforeTF(this, *text, editState_))
         return false;
-    SetText(std::move(*text));
+    SetText(text.Copy());
     return true;
 }
 
@@ -133,7 +133,7 @@ void TCustomUserEdit::DoAfterTF() {
         return;
     SecretText text(Text()); // should the handler fail
     OnAfterTF(this, *text, editState_);
-    SetText(std::move(*text));
+    SetText(text.Copy());
 }
 
 bool TCustomUserEdit::DoModifying() {
@@ -379,7 +379,7 @@ void TCustomUserEdit::PaintRightAligned(TMessage &m) {
         InflateRect(&r, -1, -1);
     }
     SecretText shown(Text());
-    std::string &text = *shown;
+    WipingString &text = *shown;
     text.resize(std::min(text.size(), ShortTextMax));
     if (PasswordChar())
         text.assign(text.size(), PasswordChar());

@@ -57,8 +57,9 @@ public:
 
 class TCustomUserEdit;
 
-using TUserBeforeEvent = std::function<bool(TComponent *Sender, std::string &SpezText, TUserEditState aEditState)>;
-using TUserAfterEvent = std::function<void(TComponent *Sender, std::string &SpezText, TUserEditState aEditState)>;
+// SpezText may be a password: a handler that changes it cannot leave a copy.
+using TUserBeforeEvent = std::function<bool(TComponent *Sender, WipingString &SpezText, TUserEditState aEditState)>;
+using TUserAfterEvent = std::function<void(TComponent *Sender, WipingString &SpezText, TUserEditState aEditState)>;
 using TUserInvalidCharEvent = std::function<bool(TComponent *Sender, char &Key, TUserEditState aEditState)>;
 using TModifyingEvent = std::function<void(TComponent *Sender, bool &CanModify)>;
 using TValidationErrorEvent = std::function<void(TComponent *Sender, TUserCheckResults ErrorResult,
@@ -259,10 +260,10 @@ protected:
     void ValueToText() override;
     void TextToValue() override;
     bool IsValidChar(char Key) override;
-    void NewValue(std::any &Slot) override { Slot = std::string(); }
+    void NewValue(std::any &Slot) override { Slot = WipingString(); }
     void DisposeValue(std::any &Slot) override;
     void UndoValue() override;
 
 private:
-    static std::string &Of(std::any &Slot) { return std::any_cast<std::string &>(Slot); }
+    static WipingString &Of(std::any &Slot) { return std::any_cast<WipingString &>(Slot); }
 };

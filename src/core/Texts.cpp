@@ -18,8 +18,3 @@ void WipeBytes(void *Data, std::size_t Size) noexcept {
     __asm__ __volatile__("" : : "r"(Data) : "memory");
 }
 
-void AssignWiping(std::string &Target, std::string_view Source) {
-    if (Target.capacity() < Source.size())
-        Wipe(Target);
-    Target.assign(Source);
-}

@@ -49,20 +49,19 @@ template <class String> void Wipe(String &Text) noexcept {
     WipeBytes(Text.data(), Text.size());
     Text.clear();
 }
-// Target := Source; a buffer that Target gives up is wiped first.
-void AssignWiping(std::string &Target, std::string_view Source);
 
-// The one owner of a text that may be a password: every buffer it lets go of,
-// when it is assigned, moved from or ends, is wiped first. What it takes over
-// is wiped where it came from, so a parameter taken by value leaves no copy.
-// (It holds a std::string, not a WipingString: the edit controls' handlers
-// change the text in place through a std::string&.)
+// The one owner of a text that may be a password. The text lives in a
+// WipingString, so every buffer it lets go of as it grows, shrinks or ends is
+// wiped by its allocator, however the text was changed; what stays inside the
+// object (a short text) it wipes itself when it is assigned, moved from or
+// ends. What it takes over from a std::string is wiped where it came from, so
+// a parameter taken by value leaves no copy.
 class SecretText {
 public:
     SecretText() = default;
     explicit SecretText(std::string_view Text) : text_(Text) {}
-    SecretText(std::string &&Text) noexcept : text_(std::move(Text)) { Wipe(Text); }
-    SecretText(SecretText &&Other) noexcept : SecretText(std::move(Other.text_)) {}
+    SecretText(std::string &&Text) : text_(Text) { Wipe(Text); }
+    SecretText(SecretText &&Other) noexcept : text_(std::move(Other.text_)) { Wipe(Other.text_); }
     SecretText &operator=(SecretText &&Other) noexcept {
         Wipe(text_);
         text_.swap(Other.text_);
@@ -73,12 +72,14 @@ public:
     SecretText &operator=(const SecretText &) = delete;
     ~SecretText() { Wipe(text_); }
 
-    std::string &operator*() noexcept { return text_; }
-    const std::string &operator*() const noexcept { return text_; }
-    std::string *operator->() noexcept { return &text_; }
-    const std::string *operator->() const noexcept { return &text_; }
+    WipingString &operator*() noexcept { return text_; }
+    const WipingString &operator*() const noexcept { return text_; }
+    WipingString *operator->() noexcept { return &text_; }
+    const WipingString *operator->() const noexcept { return &text_; }
+    // A copy for the controls' std::string texts, which wrap it again.
+    std::string Copy() const { return std::string(text_.data(), text_.size()); }
     void Clear() noexcept { Wipe(text_); }
 
 private:
-    std::string text_;
+    WipingString text_;
 };

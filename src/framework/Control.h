@@ -70,7 +70,7 @@ public:
     void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
     virtual void SetBounds(int Left, int Top, int Width, int Height);
 
-    virtual std::string Text() const { return *text_; }
+    virtual std::string Text() const { return text_.Copy(); }
     void SetText(std::string Text);
 
     const TFontDef &Font() const;

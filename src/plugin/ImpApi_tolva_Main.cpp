@@ -85,7 +85,7 @@ extern "C" int32_t __stdcall GetExportErrorMsg(int32_t Code, char *Buffer) {
 
 namespace {
 // Copies at most Limit characters and a zero; nothing beyond is touched.
-void CopyBack(char *Buffer, const std::string &Text, std::size_t Limit) {
+void CopyBack(char *Buffer, std::string_view Text, std::size_t Limit) {
     if (!Buffer)
         return;
     const std::size_t length = std::min(Text.size(), Limit);

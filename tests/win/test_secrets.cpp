@@ -429,13 +429,19 @@ TEST_F(EditSecrets, NoCopyAfterAnyPathThatReadsTheText) {
          }},
         {"display handler that declines",
          [](TEditText &e) {
-             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return false; };
+             e.OnBeforeTF = [](TComponent *, WipingString &, TUserEditState) { return false; };
              e.ResetCheckError();
+         }},
+        {"display handler that lengthens the text",
+         [](TEditText &e) {
+             e.OnBeforeTF = [](TComponent *, WipingString &t, TUserEditState) { return t.append(64, ' '), true; };
+             e.ResetCheckError();
+             e.OnBeforeTF = nullptr;
          }},
         {"display handler after formatting that fails",
          [](TEditText &e) {
-             e.OnBeforeTF = [](TComponent *, std::string &, TUserEditState) { return true; }; // keeps the text
-             e.OnAfterTF = [](TComponent *, std::string &, TUserEditState) { throw std::runtime_error("kaputt"); };
+             e.OnBeforeTF = [](TComponent *, WipingString &, TUserEditState) { return true; }; // keeps the text
+             e.OnAfterTF = [](TComponent *, WipingString &, TUserEditState) { throw std::runtime_error("kaputt"); };
              EXPECT_THROW(e.ResetCheckError(), std::runtime_error);
              e.OnAfterTF = nullptr;
          }},

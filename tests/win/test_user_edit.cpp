@@ -423,13 +423,13 @@ TEST_F(UserEditCycle, DisplayHandlersBeforeAndAfterFormatting) {
     a->SetValue("v");
     std::vector<std::string> seen;
     bool takeOver = true;
-    a->OnBeforeTF = [&](TComponent *, std::string &text, TUserEditState) {
-        seen.push_back("before:" + text);
+    a->OnBeforeTF = [&](TComponent *, WipingString &text, TUserEditState) {
+        seen.push_back("before:" + std::string(text));
         text = "own";
         return takeOver;
     };
-    a->OnAfterTF = [&](TComponent *, std::string &text, TUserEditState) {
-        seen.push_back("after:" + text);
+    a->OnAfterTF = [&](TComponent *, WipingString &text, TUserEditState) {
+        seen.push_back("after:" + std::string(text));
         text += "!";
     };
     a->SetValue("w");
